@@ -1,0 +1,6 @@
+#include "reference_filter.hpp"
+
+int main()
+{
+    return reference_filter(stdin, stdout, stderr);
+}
