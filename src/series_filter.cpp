@@ -33,11 +33,11 @@ int report_failure(int error_fd, const char* what, int error)
 int run_series_filter(int input_fd, int output_fd, int error_fd)
 {
     tzset();
-    line_reader reader;
+    line_reader reader{};
     reader.fd = input_fd;
     series_writer writer;
     writer.fd = output_fd;
-    char line[max_piece + 1];
+    record_line line{};
     stamped_record record{};
     local_time_state local_time = make_local_time_state();
     std::int64_t record_count = 0;

@@ -1,11 +1,11 @@
 #include "series_writer.hpp"
 
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 #include <unistd.h>
 
 namespace {
@@ -19,35 +19,95 @@ constexpr char digit_pairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-char* write_unsigned(char* out, std::uint64_t value)
+unsigned digit_count(std::uint64_t value)
 {
-    char digits[20];
-    char* p = digits + sizeof digits;
+    unsigned count = 1;
+    for (;;) {
+        if (value < 10) return count;
+        if (value < 100) return count + 1;
+        if (value < 1000) return count + 2;
+        if (value < 10000) return count + 3;
+        value /= 10000;
+        count += 4;
+    }
+}
+
+// The eight decimal digits of a value below 10^8 as one word, one digit per
+// byte, the most significant in the lowest byte (the first in memory).
+// Each step splits every lane of the word in two at once: 4+4 digits, then
+// 2+2, then 1+1; the quotients by multiplication are exact for lane values
+// this small.
+std::uint64_t eight_digits(std::uint32_t value)
+{
+    const std::uint64_t high = value / 10000;
+    std::uint64_t x = high | (value - high * 10000) << 32;
+    const std::uint64_t hundreds = (x * 5243) >> 19 & 0x0000007F0000007Fu;
+    x = hundreds | (x - hundreds * 100) << 16;
+    const std::uint64_t tens = (x * 103) >> 10 & 0x000F000F000F000Fu;
+    return tens | (x - tens * 10) << 8;
+}
+
+// Writes the digits from the last to the first, two at a time, straight into
+// place.
+char* write_long_unsigned(char* out, std::uint64_t value)
+{
+    char* const end = out + digit_count(value);
+    char* p = end;
     while (value >= 100) {
         p -= 2;
         std::memcpy(p, digit_pairs + 2 * (value % 100), 2);
         value /= 100;
     }
     if (value >= 10) {
-        p -= 2;
-        std::memcpy(p, digit_pairs + 2 * value, 2);
+        std::memcpy(p - 2, digit_pairs + 2 * value, 2);
     } else {
-        *--p = static_cast<char>('0' + value);
+        p[-1] = static_cast<char>('0' + value);
     }
-    const std::size_t count = static_cast<std::size_t>(digits + sizeof digits - p);
-    std::memcpy(out, p, count);
-    return out + count;
+    return end;
 }
 
-char* write_int32(char* out, std::int32_t value)
+// The whole seconds of an elapsed time: up to eight digits in one word, the
+// leading zeros shifted out.
+char* write_seconds(char* out, std::uint64_t value)
 {
-    // The magnitude in unsigned arithmetic, so that INT32_MIN needs no care.
-    std::uint32_t magnitude = static_cast<std::uint32_t>(value);
-    if (value < 0) {
-        *out++ = '-';
-        magnitude = 0u - magnitude;
+    if (value >= 100000000) {
+        return write_long_unsigned(out, value);
     }
-    return write_unsigned(out, magnitude);
+    const std::uint64_t digits = eight_digits(static_cast<std::uint32_t>(value));
+    const unsigned zeros = value == 0 ? 7 : static_cast<unsigned>(std::countr_zero(digits)) / 8;
+    const std::uint64_t text = (digits | 0x3030303030303030u) >> (8 * zeros);
+    std::memcpy(out, &text, 8);  // the buffer always has room past the line
+    return out + 8 - zeros;
+}
+
+// Most values in a series are small: below 10000 all four digits are built
+// in one word and the leading zeros shifted out, with no branch on the
+// number of digits.
+char* write_unsigned(char* out, std::uint64_t value)
+{
+    if (value >= 10000) {
+        return write_long_unsigned(out, value);
+    }
+    std::uint16_t high_pair;
+    std::uint16_t low_pair;
+    std::memcpy(&high_pair, digit_pairs + 2 * (value / 100), 2);
+    std::memcpy(&low_pair, digit_pairs + 2 * (value % 100), 2);
+    const unsigned digits = 1u + (value >= 10) + (value >= 100) + (value >= 1000);
+    const std::uint32_t text = (high_pair | std::uint32_t{low_pair} << 16) >> (32 - 8 * digits);
+    std::memcpy(out, &text, 4);  // the buffer always has room past the line
+    return out + digits;
+}
+
+// Writes " <value>". The sign costs no branch: the '-' is always stored and
+// kept only for a negative value. The magnitude is taken in unsigned
+// arithmetic, so that INT32_MIN needs no care.
+char* write_field(char* out, std::int32_t value)
+{
+    const std::uint32_t negative = static_cast<std::uint32_t>(value) >> 31;
+    const std::uint32_t flip = 0u - negative;  // all ones for a negative value
+    out[0] = ' ';
+    out[1] = '-';
+    return write_unsigned(out + 1 + negative, (static_cast<std::uint32_t>(value) ^ flip) - flip);
 }
 
 }  // namespace
@@ -58,21 +118,20 @@ char* format_elapsed(char* out, double elapsed)
     // 2^-14 from its exact value. A nearest whole number less than 0.49 away
     // is then the exact value rounded to the nearest, as printf rounds it.
     // Anything closer to a tie, or larger, goes the exact way.
-    const double thousandths = elapsed * 1000.0;
-    if (std::fabs(thousandths) < 1099511627776.0) {
-        const auto nearest =
-            static_cast<std::int64_t>(thousandths + (thousandths < 0 ? -0.5 : 0.5));
+    const double thousandths = std::fabs(elapsed * 1000.0);
+    if (thousandths < 1099511627776.0) {
+        const auto nearest = static_cast<std::uint64_t>(thousandths + 0.5);
         const double distance = thousandths - static_cast<double>(nearest);
         if (distance < 0.49 && distance > -0.49) {
-            if (std::signbit(elapsed)) {
-                *out++ = '-';  // printf keeps the sign of a value that rounds to zero
-            }
-            const auto magnitude = static_cast<std::uint64_t>(nearest < 0 ? -nearest : nearest);
-            out = write_unsigned(out, magnitude / 1000);
-            const std::uint64_t fraction = magnitude % 1000;
-            out[0] = '.';
-            out[1] = static_cast<char>('0' + fraction / 100);
-            std::memcpy(out + 2, digit_pairs + 2 * (fraction % 100), 2);
+            // printf keeps the sign of a value that rounds to zero.
+            out[0] = '-';
+            out += std::signbit(elapsed) ? 1 : 0;
+            out = write_seconds(out, nearest / 1000);
+            const auto fraction = static_cast<std::uint32_t>(nearest % 1000);
+            std::uint16_t last_two;
+            std::memcpy(&last_two, digit_pairs + 2 * (fraction % 100), 2);
+            const std::uint32_t text = '.' | ('0' + fraction / 100) << 8 | std::uint32_t{last_two} << 16;
+            std::memcpy(out, &text, 4);
             return out + 4;
         }
     }
@@ -87,10 +146,10 @@ bool write_series_line(series_writer& writer, double elapsed, const stamped_reco
     char* out = format_elapsed(writer.buffer + writer.used, elapsed);
     const std::int32_t doubled =
         static_cast<std::int32_t>(static_cast<std::uint32_t>(record.channel_4) * 2u);
-    for (const std::int32_t value : {record.channel_1, record.channel_2, record.channel_3, doubled}) {
-        *out++ = ' ';
-        out = write_int32(out, value);
-    }
+    out = write_field(out, record.channel_1);
+    out = write_field(out, record.channel_2);
+    out = write_field(out, record.channel_3);
+    out = write_field(out, doubled);
     *out++ = '\n';
     writer.used = static_cast<std::size_t>(out - writer.buffer);
     return true;

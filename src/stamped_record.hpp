@@ -1,7 +1,17 @@
 // The parsed form of one input line and the scanner that fills it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+// One piece of input as the scanner takes it: at most 130 bytes of text,
+// ended by a NUL. The room after the terminator lets the scanner and the
+// reader move whole words at a time without leaving the buffer; zero it once
+// so that those bytes are never indeterminate.
+struct record_line {
+    static constexpr std::size_t max_length = 130;
+    char text[max_length + 46];
+};
 
 // One record, kept for the whole run. A line overwrites only the fields it
 // supplies; every other field keeps what an earlier line put there. The text
@@ -26,13 +36,13 @@ struct stamped_record {
     std::int32_t month;  // 0 to 11
 };
 
-// Scans one NUL-terminated piece of input into the record: weekday, month,
+// Scans one piece of input into the record: weekday, month,
 // day, time, year, milliseconds and four channels, separated by white space.
 // Scanning stops at the first token that does not fit its slot, or at the end
 // of the text; the slots from there on keep their values. Then derives the
 // hour, minute and second from fixed columns of the time token and the month
 // number from the month token. It never fails.
-void parse_record(const char* line, stamped_record& record);
+void parse_record(const record_line& line, stamped_record& record);
 
 // 0 to 11 for a token whose first three characters are "Jan" to "Dec"
 // (case-sensitive, anything may follow), 8 when none matches.
