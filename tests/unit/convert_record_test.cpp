@@ -1,0 +1,83 @@
+#include "local_time.hpp"
+#include "parse_text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <random>
+#include <vector>
+
+namespace {
+
+void set_zone(const char* tz)
+{
+    setenv("TZ", tz, 1);
+    tzset();
+}
+
+struct convert_case {
+    const char* tz;
+    std::vector<const char*> lines;
+    std::vector<double> times;  // the first line's record_time, then the others' relative to it
+};
+
+const convert_case convert_cases[] = {
+    {"UTC", {"Mon Sep 17 12:34:56 2001 250"}, {1000730096.25}},
+    {"UTC", {"Mon Jan 01 00:00:00 01 0"}, {-62135596800}},
+    {"UTC", {"Wed Jan 1 00:00:00 1800", "Wed Jan 1 00:00:00 2200"}, {-5364662400, 12622780800}},
+    {"UTC", {"Mon Sep 17 12:34:60 2001"}, {1000730100}},
+    {"UTC", {"Mon Sep 17 9:.00.00 2001"}, {1001044800}},  // hour 100 of the 17th
+    // Spring forward at 02:00: 03:00:00 goes in under the flag of 01:59:59.
+    {"America/New_York",
+     {"Sun Apr 1 00:30:00 2001", "Sun Apr 1 01:59:59 2001", "Sun Apr 1 03:00:00 2001", "Sun Apr 1 03:00:01 2001"},
+     {986103000, 5399, 9000, 5401}},
+    {"America/New_York", {"Sun Apr 1 00:30:00 2001", "Sun Apr 1 01:59:59 2001", "Sun Apr 1 03:00:00 2001", ""},
+     {986103000, 5399, 9000, 5400}},
+    // The skipped hour flips the flag on every conversion.
+    {"America/New_York", {"Sun Apr 1 00:30:00 2001", "Sun Apr 1 02:30:00 2001", "", "", ""},
+     {986103000, 7200, 3600, 7200, 3600}},
+    // Fall back at 02:00: the repeated 01:00:00 keeps daylight saving.
+    {"America/New_York", {"Sun Oct 28 00:30:00 2001", "Sun Oct 28 01:59:59 2001", "Sun Oct 28 01:00:00 2001"},
+     {1004243400, 5399, 1800}},
+    // The zone's rules decide the first record: July is daylight-saving time.
+    {"America/New_York", {"Sun Jul 1 12:00:00 2001", "Sun Jul 1 12:00:01 2001"}, {994003200, 1}},
+};
+
+TEST(convert_record, converts_in_the_zone_with_the_carried_flag)
+{
+    for (const convert_case& c : convert_cases) {
+        SCOPED_TRACE(testing::Message() << "row " << &c - convert_cases);
+        set_zone(c.tz);
+        stamped_record record{};
+        local_time_state state = make_local_time_state();
+        std::vector<double> got;
+        for (const char* line : c.lines) {
+            parse_text(line, record);
+            const double time = convert_record(record, state).record_time;
+            got.push_back(got.empty() ? time : time - got.front());
+        }
+        EXPECT_EQ(got, c.times);
+    }
+}
+
+// Days, hours, minutes and seconds far out of range, over twelve millennia.
+TEST(utc_seconds, matches_timegm)
+{
+    std::mt19937 engine(1970);
+    const auto pick = [&engine](int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine); };
+    for (int i = 0; i < 200000; ++i) {
+        std::tm t{};
+        t.tm_year = pick(-4000, 8000);
+        t.tm_mon = pick(0, 11);
+        t.tm_mday = pick(-800, 800);
+        t.tm_hour = pick(-200, 200);
+        t.tm_min = pick(-2000, 2000);
+        t.tm_sec = pick(-5000, 5000);
+        const std::int64_t got = utc_seconds(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+        ASSERT_EQ(got, timegm(&t)) << i;
+    }
+}
+
+}  // namespace
