@@ -43,25 +43,51 @@ std::size_t find_newline(const char* p, std::size_t limit)
 #endif
 }
 
-// Moves the unread bytes to the front and reads until a whole piece is
-// available or nothing more will come.
+// Moves the unread bytes to the front and reads once more: as much as the
+// buffer takes, or as much as the input has ready.
 void refill(line_reader& reader)
 {
     const std::size_t unread = reader.end - reader.begin;
     std::memmove(reader.buffer, reader.buffer + reader.begin, unread);
     reader.begin = 0;
     reader.end = unread;
-    while (reader.end < max_piece && !reader.at_end) {
+    for (;;) {
         const ssize_t got =
             read(reader.fd, reader.buffer + reader.end, input_buffer_size - reader.end);
         if (got > 0) {
             reader.end += static_cast<std::size_t>(got);
         } else if (got == 0) {
             reader.at_end = true;
-        } else if (errno != EINTR) {
+        } else if (errno == EINTR) {
+            continue;
+        } else {
             reader.error = errno;
             reader.at_end = true;
         }
+        return;
+    }
+}
+
+// The length of the next piece, reading only while none is complete: a
+// piece is ready as soon as its newline has arrived, as it is for a line
+// typed at a terminal or appended to a followed log. 0 when nothing is left.
+std::size_t next_piece_length(line_reader& reader)
+{
+    for (;;) {
+        const std::size_t available = std::min(reader.end - reader.begin, max_piece);
+        const std::size_t newline = find_newline(reader.buffer + reader.begin, available);
+        if (newline < available) {
+            return newline + 1;
+        }
+        if (available == max_piece) {
+            return max_piece;
+        }
+        if (reader.at_end) {
+            // The last piece needs no newline, but one cut short by a failed
+            // read is dropped.
+            return reader.error == 0 ? available : 0;
+        }
+        refill(reader);
     }
 }
 
@@ -69,22 +95,13 @@ void refill(line_reader& reader)
 
 bool read_piece(line_reader& reader, record_line& line)
 {
-    if (reader.end - reader.begin < max_piece && !reader.at_end) {
-        refill(reader);
-    }
-    const char* start = reader.buffer + reader.begin;
-    const std::size_t available = std::min(reader.end - reader.begin, max_piece);
-    std::size_t length = find_newline(start, available);
-    if (length < available) {
-        ++length;  // the newline belongs to the piece
-    } else if (length < max_piece && reader.error != 0) {
-        return false;  // the piece that the failed read cut short
-    }
+    const std::size_t length = next_piece_length(reader);
     if (length == 0) {
         return false;
     }
     // A fixed-size copy is quicker than one of the exact length; the bytes
     // past the terminator are never read as text.
+    const char* start = reader.buffer + reader.begin;
     if (length < block) {
         std::memcpy(line.text, start, block);
     } else {

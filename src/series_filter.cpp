@@ -37,6 +37,7 @@ int run_series_filter(int input_fd, int output_fd, int error_fd)
     reader.fd = input_fd;
     series_writer writer;
     writer.fd = output_fd;
+    writer.line_by_line = isatty(output_fd) == 1;
     record_line line{};
     stamped_record record{};
     local_time_state local_time = make_local_time_state();

@@ -152,7 +152,7 @@ bool write_series_line(series_writer& writer, double elapsed, const stamped_reco
     out = write_field(out, doubled);
     *out++ = '\n';
     writer.used = static_cast<std::size_t>(out - writer.buffer);
-    return true;
+    return !writer.line_by_line || flush_series(writer);
 }
 
 bool flush_series(series_writer& writer)
