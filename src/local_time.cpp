@@ -57,20 +57,23 @@ bool follows_leap_second(std::time_t seconds)
     return localtime_r(&before, &out) == nullptr || out.tm_sec == 60;
 }
 
-std::size_t hour_slot(const std::tm& f)
+std::uint64_t year_and_day(const std::tm& f)
 {
-    std::uint32_t h = static_cast<std::uint32_t>(f.tm_year) * 12u;
-    h = (h + static_cast<std::uint32_t>(f.tm_mon)) * 31u;
-    h = (h + static_cast<std::uint32_t>(f.tm_mday)) * 24u;
-    h = (h + static_cast<std::uint32_t>(f.tm_hour)) * 2u + (f.tm_isdst != 0 ? 1u : 0u);
-    return (h ^ (h >> 8)) % verified_hour_slots;
+    return std::uint64_t{static_cast<std::uint32_t>(f.tm_year)} << 32 |
+           static_cast<std::uint32_t>(f.tm_mday);
 }
 
-bool same_hour(const verified_hour& hour, const std::tm& f, std::int64_t offset)
+std::uint64_t hour_month_flag(const std::tm& f)
 {
-    return hour.checked && hour.tm_hour == f.tm_hour && hour.tm_mday == f.tm_mday &&
-           hour.tm_mon == f.tm_mon && hour.tm_year == f.tm_year &&
-           hour.tm_isdst == f.tm_isdst && hour.offset == offset;
+    constexpr std::uint64_t entry_in_use = 1u << 8;
+    return std::uint64_t{static_cast<std::uint32_t>(f.tm_hour)} << 32 |
+           static_cast<std::uint32_t>(f.tm_mon) << 1 | static_cast<std::uint32_t>(f.tm_isdst) |
+           entry_in_use;
+}
+
+bool holds(const verified_hour& hour, std::uint64_t date, std::uint64_t time, std::int64_t offset)
+{
+    return hour.year_and_day == date && hour.hour_month_flag == time && hour.offset == offset;
 }
 
 // The verified hour that holds the request, or nullptr when the request must
@@ -82,16 +85,21 @@ const verified_hour* find_hour(local_time_state& state)
         f.tm_min > 59 || f.tm_sec < 0 || f.tm_sec > 59) {
         return nullptr;
     }
+    const std::uint64_t date = year_and_day(f);
+    const std::uint64_t time = hour_month_flag(f);
     const std::int64_t offset = state.mktime_offset;
-    verified_hour& hour = state.hours[hour_slot(f)];
-    if (!same_hour(hour, f, offset)) {
+    if (!holds(state.hours[state.last_hour], date, time, offset)) {
+        const std::uint64_t mixed = (date * 0x9E3779B97F4A7C15u) ^ time;
+        state.last_hour = (mixed ^ mixed >> 29 ^ mixed >> 47) % verified_hour_slots;
+    }
+    verified_hour& hour = state.hours[state.last_hour];
+    if (!holds(hour, date, time, offset)) {
         const std::int64_t local = utc_seconds(f.tm_year, f.tm_mon, f.tm_mday, f.tm_hour, 0, 0);
         const std::int64_t start = local + offset;
-        hour = verified_hour{f.tm_year, f.tm_mon,  f.tm_mday, f.tm_hour,
-                             f.tm_isdst, offset,   start,     true,      false};
-        hour.usable = reads_back(start, local, f.tm_isdst) &&
-                      reads_back(start + last_second_of_hour, local + last_second_of_hour,
-                                 f.tm_isdst);
+        hour = verified_hour{date, time, offset, start,
+                             reads_back(start, local, f.tm_isdst) &&
+                                 reads_back(start + last_second_of_hour,
+                                            local + last_second_of_hour, f.tm_isdst)};
     }
     return hour.usable ? &hour : nullptr;
 }

@@ -12,17 +12,15 @@ struct converted_time {
     double record_time;          // record_seconds + milliseconds * 0.001
 };
 
-// One hour of local time, under one daylight-saving flag, whose every second
-// was found to convert at a single offset; see convert_record.
+// One hour of local time, under one daylight-saving flag and one starting
+// offset of mktime, whose every second was found to convert at a single
+// offset; see convert_record. The key packs the year and day of the month,
+// and the hour, month and flag; a zeroed entry matches no key.
 struct verified_hour {
-    std::int32_t tm_year;
-    std::int32_t tm_mon;
-    std::int32_t tm_mday;
-    std::int32_t tm_hour;
-    std::int32_t tm_isdst;
+    std::uint64_t year_and_day;
+    std::uint64_t hour_month_flag;
     std::int64_t offset;  // mktime's starting offset when it was checked
     std::time_t start;    // seconds at minute 0, second 0
-    bool checked;
     bool usable;
 };
 
@@ -42,6 +40,7 @@ struct local_time_state {
     bool mktime_offset_known;
 
     verified_hour hours[verified_hour_slots];
+    std::size_t last_hour;  // the slot used last: most records fall in it again
 };
 
 // A fresh state: everything zero, and tm_isdst -1 so that the zone's rules
