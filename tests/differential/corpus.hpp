@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-// The engine's raw output mapped by hand, so that the bytes do not depend on
-// how a standard library implements its distributions.
+// Raw engine output mapped by hand: the same bytes with any standard library.
 class corpus_rng {
 public:
     explicit corpus_rng(std::uint64_t seed) : engine_(seed) {}
@@ -31,18 +30,12 @@ private:
 // flag changes: the first second under the new rules.
 std::vector<std::int64_t> zone_transitions(std::int64_t from, std::int64_t to);
 
-// Records one local second apart or so, now and then jumping weeks ahead or
-// an hour or two back.
+// Records a second or so apart, now and then weeks ahead or hours back.
 std::string well_formed_log(corpus_rng& rng, int lines);
-
-// Records with odd tokens, separators, NUL bytes, cut and overlong lines and
-// blank lines; the last line has no newline.
+// Odd tokens and separators, NUL, CR, cut, overlong and blank lines; no final newline.
 std::string mangled_lines(corpus_rng& rng, int lines);
-
-// For each transition: records just before and after it, in its gap or
-// overlap, then back in the gap or overlap from the far side, with blank
-// lines among them.
+// Per transition: records just before and after it and in its gap or overlap,
+// then back in the gap or overlap from the far side, with blank lines between.
 std::string transition_walks(corpus_rng& rng, std::span<const std::int64_t> transitions);
-
 // Records at random local dates and times from 1800 to 2200.
 std::string random_dates(corpus_rng& rng, int lines);
