@@ -59,11 +59,11 @@ void set_zone(const std::string& zone)
     tzset();
 }
 
-// Zone names and paths hold no quote; out "" runs with stdout closed.
+// Paths hold no quote; in "|command" feeds stdin from a pipe, out "" closes stdout.
 outcome run(const session& s, const std::string& program, const std::string& in, const std::string& out)
 {
-    const std::string command = "'" + program + "' <'" + in + (out.empty() ? "' >&-" : "' >'" + out + "'") +
-                                " 2>'" + s.dir + "/err'";
+    const std::string command = (in.starts_with("|") ? in.substr(1) + " | '" + program + "'" : "'" + program + "' <'" + in + "'") +
+                                (out.empty() ? " >&-" : " >'" + out + "'") + " 2>'" + s.dir + "/err'";
     const int status = std::system(command.c_str());
     return {status, out == s.dir + "/out" ? read_all(out) : "", read_all(s.dir + "/err")};
 }
@@ -118,16 +118,19 @@ void compare_zone(session& s, const std::string& zone, bool all_kinds)
     std::printf("%-32s %5lld inputs %8lld lines\n", zone.c_str(), s.inputs - count, s.lines - lines);
 }
 
-// Read and write failures: stdin a directory, stdout /dev/full or closed.
-void compare_failures(session& s)
+// Stdin a directory or a pipe that brings a few bytes at a time; stdout
+// /dev/full or closed.
+void compare_io(session& s)
 {
-    set_zone("-");
+    set_zone("America/New_York");
     corpus_rng rng(1);
-    write_all(s.dir + "/log", well_formed_log(rng, 3000));
-    const std::string log = s.dir + "/log", out = s.dir + "/out";
-    const std::string cases[][2] = {{"/", out}, {log, "/dev/full"}, {"/dev/null", "/dev/full"}, {log, ""}, {"/dev/null", ""}};
-    for (const auto& [in, to] : cases) compare(s, "-", "(" + in + " to " + to + ")", in, to);
-    std::printf("%-32s %5zu inputs\n", "read and write failures", std::size(cases));
+    write_all(s.dir + "/log", well_formed_log(rng, 3000) + mangled_lines(rng, 3000));
+    const std::string log = s.dir + "/log", out = s.dir + "/out", dd = "|dd status=none if=" + log;
+    const std::string cases[][2] = {{"/", out}, {log, "/dev/full"}, {"/dev/null", "/dev/full"}, {log, ""},
+                                    {"/dev/null", ""}, {dd + " bs=7", out}, {dd + " bs=61", out}};
+    const long long lines = s.lines;
+    for (const auto& [in, to] : cases) compare(s, "America/New_York", "(" + in + " to " + to + ")", in, to);
+    std::printf("%-32s %5zu inputs %8lld lines\n", "pipes, read and write failures", std::size(cases), s.lines - lines);
 }
 
 // Every TZif file once: posix/, right/ and names that link to others left out.
@@ -160,7 +163,7 @@ int main(int argc, char** argv)
     if (mkdtemp(dir) == nullptr) return 2;
     session s{fs::absolute(argv[1]), fs::absolute(argv[2]), dir};
     for (const std::string& zone : zones) compare_zone(s, zone, !every_zone);
-    if (!every_zone) compare_failures(s);
+    if (!every_zone) compare_io(s);
     std::printf("%zu zones, %lld inputs, %lld output lines compared, %lld differences\n", zones.size(), s.inputs,
                 s.lines, s.failures);
     fs::remove_all(dir);
