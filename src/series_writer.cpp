@@ -83,16 +83,18 @@ char* write_seconds(char* out, std::uint64_t value)
 // Most values in a series are small: below 10000 all four digits are built
 // in one word and the leading zeros shifted out, with no branch on the
 // number of digits.
-char* write_unsigned(char* out, std::uint64_t value)
+char* write_unsigned(char* out, std::uint32_t value)
 {
     if (value >= 10000) {
         return write_long_unsigned(out, value);
     }
+    const std::uint32_t hundreds = value * 5243 >> 19;  // value / 100, exact below 43699
     std::uint16_t high_pair;
     std::uint16_t low_pair;
-    std::memcpy(&high_pair, digit_pairs + 2 * (value / 100), 2);
-    std::memcpy(&low_pair, digit_pairs + 2 * (value % 100), 2);
-    const unsigned digits = 1u + (value >= 10) + (value >= 100) + (value >= 1000);
+    std::memcpy(&high_pair, digit_pairs + 2 * hundreds, 2);
+    std::memcpy(&low_pair, digit_pairs + 2 * (value - 100 * hundreds), 2);
+    const unsigned digits = 1u + (value >= 10 ? 1u : 0u) + (value >= 100 ? 1u : 0u) +
+                            (value >= 1000 ? 1u : 0u);
     const std::uint32_t text = (high_pair | std::uint32_t{low_pair} << 16) >> (32 - 8 * digits);
     std::memcpy(out, &text, 4);  // the buffer always has room past the line
     return out + digits;
@@ -120,8 +122,8 @@ char* format_elapsed(char* out, double elapsed)
     // Anything closer to a tie, or larger, goes the exact way.
     const double thousandths = std::fabs(elapsed * 1000.0);
     if (thousandths < 1099511627776.0) {
-        const auto nearest = static_cast<std::uint64_t>(thousandths + 0.5);
-        const double distance = thousandths - static_cast<double>(nearest);
+        const auto nearest = static_cast<std::uint64_t>(static_cast<std::int64_t>(thousandths + 0.5));
+        const double distance = thousandths - static_cast<double>(static_cast<std::int64_t>(nearest));
         if (distance < 0.49 && distance > -0.49) {
             // printf keeps the sign of a value that rounds to zero.
             out[0] = '-';
