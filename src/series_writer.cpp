@@ -93,8 +93,8 @@ char* write_unsigned(char* out, std::uint32_t value)
     std::uint16_t low_pair;
     std::memcpy(&high_pair, digit_pairs + 2 * hundreds, 2);
     std::memcpy(&low_pair, digit_pairs + 2 * (value - 100 * hundreds), 2);
-    const unsigned digits = 1u + (value >= 10 ? 1u : 0u) + (value >= 100 ? 1u : 0u) +
-                            (value >= 1000 ? 1u : 0u);
+    const unsigned digits = 1u + static_cast<unsigned>(value >= 10) +
+                            static_cast<unsigned>(value >= 100) + static_cast<unsigned>(value >= 1000);
     const std::uint32_t text = (high_pair | std::uint32_t{low_pair} << 16) >> (32 - 8 * digits);
     std::memcpy(out, &text, 4);  // the buffer always has room past the line
     return out + digits;
