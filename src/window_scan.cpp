@@ -123,13 +123,12 @@ int scan_integers_in_window(const char* window, const byte_classes& classes, uns
 #pragma GCC unroll 8
     for (int slot = 0; slot < count; ++slot) {
         // As the token-by-token scan: white space, an optional sign, digits.
+        // Past the window no byte counts as space or digit, so start and
+        // first stay at most window_size.
         const unsigned start = at + static_cast<unsigned>(std::countr_zero(~classes.space >> at));
-        if (start >= window_size - 1) {
-            return slot;
-        }
         const unsigned first = start + static_cast<unsigned>(classes.sign >> start & 1);
         const auto run = static_cast<unsigned>(std::countr_zero(~classes.digit >> first));
-        if (first + run >= window_size || run > 8) {
+        if ((first + run >= window_size) | (run > 8)) {
             return slot;  // the digits may go on past the window
         }
         if (run == 0) {
