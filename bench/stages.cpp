@@ -24,12 +24,15 @@ std::vector<record_line> sample_log()
     std::vector<record_line> lines(sample_lines);
     const char* const weekdays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
     unsigned seed = 17;
-    const auto next = [&seed](int n) { return static_cast<int>((seed = seed * 1103515245u + 12345u) >> 16) % n; };
+    const auto next = [&seed](int n) {
+        return static_cast<int>((seed = seed * 1103515245u + 12345u) >> 16) % n;
+    };
     for (int i = 0; i < sample_lines; ++i) {
         const int t = 1000000 + i;
-        std::snprintf(lines[i].text, sizeof lines[i].text, "%s Mar %02d %02d:%02d:%02d 2021 %d %d %d %d %d\n",
-                      weekdays[t / 86400 % 7], 1 + t / 86400 % 28, t / 3600 % 24, t / 60 % 60, t % 60,
-                      next(1000), next(3000) - 1500, next(3000) - 1500, next(300) - 150, next(5000) - 2500);
+        std::snprintf(lines[i].text, sizeof lines[i].text,
+                      "%s Mar %02d %02d:%02d:%02d 2021 %d %d %d %d %d\n", weekdays[t / 86400 % 7],
+                      1 + t / 86400 % 28, t / 3600 % 24, t / 60 % 60, t % 60, next(1000),
+                      next(3000) - 1500, next(3000) - 1500, next(300) - 150, next(5000) - 2500);
     }
     return lines;
 }

@@ -4,22 +4,24 @@
 #include "reference_filter.hpp"
 #include "series_filter.hpp"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <iterator>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace {
 
+// clang-format off
 const char* const zones[] = {
     "UTC", "America/New_York", "Europe/Dublin", "Australia/Lord_Howe", "Pacific/Apia",
     "Africa/Casablanca", "Antarctica/Troll", "Pacific/Chatham", "America/Sao_Paulo",
     "Europe/Moscow", "America/St_Johns", "right/Europe/London", "EST5EDT,M3.2.0,M11.1.0",
     "<+1345>-13:45<+1445>,M9.5.0/2:45,M4.1.0/3:45", "XXX3YYY,J60/-1,J61/25", "Asia/Tehran"};
+// clang-format on
 
 struct outcome {
     int status;
@@ -30,7 +32,9 @@ struct outcome {
 int memory_file(const std::string& contents)
 {
     const int fd = memfd_create("series", 0);
-    if (fd < 0 || write(fd, contents.data(), contents.size()) != static_cast<ssize_t>(contents.size())) std::abort();
+    if (fd < 0 ||
+        write(fd, contents.data(), contents.size()) != static_cast<ssize_t>(contents.size()))
+        std::abort();
     lseek(fd, 0, SEEK_SET);
     return fd;
 }
@@ -59,7 +63,8 @@ outcome run(const std::string& input, bool reference)
     if (reference) {
         std::FILE* files[] = {fdopen(dup(in), "r"), fdopen(dup(out), "w"), fdopen(dup(err), "w")};
         status = reference_filter(files[0], files[1], files[2]);
-        for (std::FILE* file : files) std::fclose(file);
+        for (std::FILE* file : files)
+            std::fclose(file);
     } else {
         status = run_series_filter(in, out, err);
     }
@@ -78,9 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
     const outcome want = run(input, true), got = run(input, false);
     if (!(want == got)) {
-        std::fprintf(stderr, "DIFFERENCE in TZ=%s: status %d vs %d\n--- reference\n%s%s--- stamp_series\n%s%s",
-                     zone, want.status, got.status, want.out.c_str(), want.err.c_str(), got.out.c_str(),
-                     got.err.c_str());
+        std::fprintf(
+            stderr,
+            "DIFFERENCE in TZ=%s: status %d vs %d\n--- reference\n%s%s--- stamp_series\n%s%s", zone,
+            want.status, got.status, want.out.c_str(), want.err.c_str(), got.out.c_str(),
+            got.err.c_str());
         std::abort();
     }
     return 0;

@@ -1,11 +1,11 @@
 #include "line_reader.hpp"
 
+#include <unistd.h>
 #include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <unistd.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -28,8 +28,8 @@ std::size_t find_newline(const char* p, std::size_t limit)
         for (std::size_t part = 0; part < block; part += 16) {
             const __m128i bytes =
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + offset + part));
-            const auto mask = static_cast<std::uint32_t>(
-                _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, newline)));
+            const auto mask =
+                static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, newline)));
             hits |= std::uint64_t{mask} << part;
         }
         if (hits != 0) {

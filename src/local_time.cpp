@@ -96,10 +96,10 @@ const verified_hour* find_hour(local_time_state& state)
     if (!holds(hour, date, time, offset)) {
         const std::int64_t local = utc_seconds(f.tm_year, f.tm_mon, f.tm_mday, f.tm_hour, 0, 0);
         const std::int64_t start = local + offset;
-        hour = verified_hour{date, time, offset, start,
-                             reads_back(start, local, f.tm_isdst) &&
-                                 reads_back(start + last_second_of_hour,
-                                            local + last_second_of_hour, f.tm_isdst)};
+        hour = verified_hour{
+            date, time, offset, start,
+            reads_back(start, local, f.tm_isdst) &&
+                reads_back(start + last_second_of_hour, local + last_second_of_hour, f.tm_isdst)};
     }
     return hour.usable ? &hour : nullptr;
 }

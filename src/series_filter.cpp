@@ -5,11 +5,11 @@
 #include "series_writer.hpp"
 #include "stamped_record.hpp"
 
+#include <unistd.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <unistd.h>
 
 namespace {
 
@@ -19,11 +19,13 @@ constexpr int status_io_error = 2;
 int report_failure(int error_fd, const char* what, int error)
 {
     char message[256];
-    const int length = std::snprintf(message, sizeof message, "stamp_series: %s error: %s\n",
-                                     what, std::strerror(error));
+    const int length = std::snprintf(message, sizeof message, "stamp_series: %s error: %s\n", what,
+                                     std::strerror(error));
     if (length > 0) {
         const auto size = static_cast<std::size_t>(length);
-        (void)!write(error_fd, message, size < sizeof message ? size : sizeof message - 1);
+        // Nothing more can be done if the report itself cannot be written.
+        [[maybe_unused]] const ssize_t written =
+            write(error_fd, message, size < sizeof message ? size : sizeof message - 1);
     }
     return status_io_error;
 }

@@ -1,12 +1,12 @@
 #include "series_writer.hpp"
 
+#include <unistd.h>
 #include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -23,10 +23,18 @@ unsigned digit_count(std::uint64_t value)
 {
     unsigned count = 1;
     for (;;) {
-        if (value < 10) return count;
-        if (value < 100) return count + 1;
-        if (value < 1000) return count + 2;
-        if (value < 10000) return count + 3;
+        if (value < 10) {
+            return count;
+        }
+        if (value < 100) {
+            return count + 1;
+        }
+        if (value < 1000) {
+            return count + 2;
+        }
+        if (value < 10000) {
+            return count + 3;
+        }
         value /= 10000;
         count += 4;
     }
@@ -91,10 +99,11 @@ char* write_unsigned(char* out, std::uint32_t value)
     const std::uint32_t hundreds = value * 5243 >> 19;  // value / 100, exact below 43699
     std::uint16_t high_pair;
     std::uint16_t low_pair;
-    std::memcpy(&high_pair, digit_pairs + 2 * hundreds, 2);
-    std::memcpy(&low_pair, digit_pairs + 2 * (value - 100 * hundreds), 2);
+    std::memcpy(&high_pair, digit_pairs + std::size_t{2} * hundreds, 2);
+    std::memcpy(&low_pair, digit_pairs + std::size_t{2} * (value - 100 * hundreds), 2);
     const unsigned digits = 1u + static_cast<unsigned>(value >= 10) +
-                            static_cast<unsigned>(value >= 100) + static_cast<unsigned>(value >= 1000);
+                            static_cast<unsigned>(value >= 100) +
+                            static_cast<unsigned>(value >= 1000);
     const std::uint32_t text = (high_pair | std::uint32_t{low_pair} << 16) >> (32 - 8 * digits);
     std::memcpy(out, &text, 4);  // the buffer always has room past the line
     return out + digits;
@@ -122,8 +131,11 @@ char* format_elapsed(char* out, double elapsed)
     // Anything closer to a tie, or larger, goes the exact way.
     const double thousandths = std::fabs(elapsed * 1000.0);
     if (thousandths < 1099511627776.0) {
-        const auto nearest = static_cast<std::uint64_t>(static_cast<std::int64_t>(thousandths + 0.5));
-        const double distance = thousandths - static_cast<double>(static_cast<std::int64_t>(nearest));
+        // Any whole number near enough will do: the distance check decides.
+        // NOLINTNEXTLINE(bugprone-incorrect-roundings)
+        const auto whole = static_cast<std::int64_t>(thousandths + 0.5);
+        const double distance = thousandths - static_cast<double>(whole);
+        const auto nearest = static_cast<std::uint64_t>(whole);
         if (distance < 0.49 && distance > -0.49) {
             // printf keeps the sign of a value that rounds to zero.
             out[0] = '-';
@@ -131,8 +143,9 @@ char* format_elapsed(char* out, double elapsed)
             out = write_seconds(out, nearest / 1000);
             const auto fraction = static_cast<std::uint32_t>(nearest % 1000);
             std::uint16_t last_two;
-            std::memcpy(&last_two, digit_pairs + 2 * (fraction % 100), 2);
-            const std::uint32_t text = '.' | ('0' + fraction / 100) << 8 | std::uint32_t{last_two} << 16;
+            std::memcpy(&last_two, digit_pairs + std::size_t{2} * (fraction % 100), 2);
+            const std::uint32_t text =
+                '.' | ('0' + fraction / 100) << 8 | std::uint32_t{last_two} << 16;
             std::memcpy(out, &text, 4);
             return out + 4;
         }

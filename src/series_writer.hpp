@@ -13,7 +13,7 @@ inline constexpr std::size_t series_buffer_size = std::size_t{1} << 16;
 struct series_writer {
     int fd = -1;
     bool line_by_line = false;  // for a terminal, where a person watches each line arrive
-    int error = 0;  // errno of the write that failed, 0 while every write succeeded
+    int error = 0;              // errno of the write that failed, 0 while every write succeeded
     std::size_t used = 0;
     char buffer[series_buffer_size];
 };

@@ -136,19 +136,19 @@ std::int32_t month_index(const char* month_token)
     }
     constexpr auto pack = [](unsigned a, unsigned b, unsigned c) { return a | b << 8 | c << 16; };
     switch (pack(t[0], t[1], t[2])) {
-    case pack('J', 'a', 'n'): return 0;
-    case pack('F', 'e', 'b'): return 1;
-    case pack('M', 'a', 'r'): return 2;
-    case pack('A', 'p', 'r'): return 3;
-    case pack('M', 'a', 'y'): return 4;
-    case pack('J', 'u', 'n'): return 5;
-    case pack('J', 'u', 'l'): return 6;
-    case pack('A', 'u', 'g'): return 7;
-    case pack('S', 'e', 'p'): return 8;
-    case pack('O', 'c', 't'): return 9;
-    case pack('N', 'o', 'v'): return 10;
-    case pack('D', 'e', 'c'): return 11;
-    default: return 8;
+        case pack('J', 'a', 'n'): return 0;
+        case pack('F', 'e', 'b'): return 1;
+        case pack('M', 'a', 'r'): return 2;
+        case pack('A', 'p', 'r'): return 3;
+        case pack('M', 'a', 'y'): return 4;
+        case pack('J', 'u', 'n'): return 5;
+        case pack('J', 'u', 'l'): return 6;
+        case pack('A', 'u', 'g'): return 7;
+        case pack('S', 'e', 'p'): return 8;
+        case pack('O', 'c', 't'): return 9;
+        case pack('N', 'o', 'v'): return 10;
+        case pack('D', 'e', 'c'): return 11;
+        default: return 8;
     }
 }
 

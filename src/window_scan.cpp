@@ -94,14 +94,13 @@ bool scan_common_date(const char* p, stamped_record& record)
     const std::uint64_t w1 = load_word(p + 8);
     const std::uint64_t w2 = load_word(p + 16);
     // Bytes 3, 7, 10 and 19 are spaces; 8-9 and 20-23 digits; the rest above ' '.
-    const bool fits = (w0 & 0xFF000000FF000000u) == (space & 0xFF000000FF000000u) &&
-                      (w1 & 0xFF0000u) == (space & 0xFF0000u) &&
-                      (w2 & 0xFF000000u) == (space & 0xFF000000u) &&
-                      (above_space(w0) & 0x0080808000808080u) == 0x0080808000808080u &&
-                      (above_space(w1) & 0x8080808080000000u) == 0x8080808080000000u &&
-                      (above_space(w2) & 0x808080u) == 0x808080u &&
-                      (non_digits(w1) & 0x8080u) == 0 && (non_digits(w2) >> 32) == 0 &&
-                      (p[24] < '0' || p[24] > '9');
+    const bool fits =
+        (w0 & 0xFF000000FF000000u) == (space & 0xFF000000FF000000u) &&
+        (w1 & 0xFF0000u) == (space & 0xFF0000u) && (w2 & 0xFF000000u) == (space & 0xFF000000u) &&
+        (above_space(w0) & 0x0080808000808080u) == 0x0080808000808080u &&
+        (above_space(w1) & 0x8080808080000000u) == 0x8080808080000000u &&
+        (above_space(w2) & 0x808080u) == 0x808080u && (non_digits(w1) & 0x8080u) == 0 &&
+        (non_digits(w2) >> 32) == 0 && (p[24] < '0' || p[24] > '9');
     if (!fits) {
         return false;
     }
@@ -128,7 +127,7 @@ int scan_integers_in_window(const char* window, const byte_classes& classes, uns
         const unsigned start = at + static_cast<unsigned>(std::countr_zero(~classes.space >> at));
         const unsigned first = start + static_cast<unsigned>(classes.sign >> start & 1);
         const auto run = static_cast<unsigned>(std::countr_zero(~classes.digit >> first));
-        if ((first + run >= window_size) | (run > 8)) {
+        if (first + run >= window_size || run > 8) {
             return slot;  // the digits may go on past the window
         }
         if (run == 0) {

@@ -3,16 +3,16 @@
 // input and output.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
-#include <sys/mman.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -35,11 +35,12 @@ std::string read_back(int fd)
 
 // Starts argv[0] on the given descriptors, stdout closed when output_fd is
 // negative, with TZ set to tz or unset and SIGPIPE at its default action.
-pid_t spawn(std::vector<std::string> argv, const std::optional<std::string>& tz, int input_fd, int output_fd,
-            int error_fd)
+pid_t spawn(std::vector<std::string> argv, const std::optional<std::string>& tz, int input_fd,
+            int output_fd, int error_fd)
 {
     std::vector<char*> pointers;
-    for (std::string& arg : argv) pointers.push_back(arg.data());
+    for (std::string& arg : argv)
+        pointers.push_back(arg.data());
     pointers.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -79,7 +80,8 @@ std::string decode(const std::string& text)
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text.compare(i, 2, "\\c") == 0 && i + 2 == text.size()) return bytes;
         const bool escaped = text.compare(i, 2, "\\x") == 0;
-        bytes += escaped ? static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16)) : text[i];
+        bytes +=
+            escaped ? static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16)) : text[i];
         i += escaped ? 3 : 0;
     }
     return bytes + '\n';
@@ -98,7 +100,8 @@ cli_case load_case(const std::string& path, const std::string& binary)
         } else if (key == "tz") {
             c.tz = value;
         } else if (key == "args") {
-            for (std::string word; words >> word;) c.argv.push_back(word);
+            for (std::string word; words >> word;)
+                c.argv.push_back(word);
         } else if (key == "status") {
             words >> c.status;
         } else if (!key.empty() && key[0] != '#') {
@@ -133,12 +136,16 @@ TEST_P(cli_cases, prints_the_expected_series_and_status)
     EXPECT_EQ(read_back(output), c.output);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << status;
     EXPECT_EQ(read_back(error), "");
-    for (const int fd : {input, output, error}) close(fd);
+    for (const int fd : {input, output, error})
+        close(fd);
 }
 
-INSTANTIATE_TEST_SUITE_P(files, cli_cases, testing::Combine(testing::ValuesIn(case_files()), testing::ValuesIn(binaries)),
+INSTANTIATE_TEST_SUITE_P(files, cli_cases,
+                         testing::Combine(testing::ValuesIn(case_files()),
+                                          testing::ValuesIn(binaries)),
                          [](const auto& info) {
-                             return file_stem(std::get<0>(info.param)) + "_" + file_stem(std::get<1>(info.param));
+                             return file_stem(std::get<0>(info.param)) + "_" +
+                                    file_stem(std::get<1>(info.param));
                          });
 
 enum class sink { captured, closed, full, one_byte_reader };
@@ -151,6 +158,7 @@ struct fault_case {
     const char* error_text;
 };
 
+// clang-format off
 const fault_case fault_cases[] = {
     {"normal run", 1, sink::captured, 1 << 8, ""},
     {"disk full", 1, sink::full, 2 << 8, "stamp_series: write error: No space left on device\n"},
@@ -160,6 +168,7 @@ const fault_case fault_cases[] = {
     {"directory on stdin", -1, sink::captured, 2 << 8, "stamp_series: read error: Is a directory\n"},
     {"piped into head -c1", 100000, sink::one_byte_reader, SIGPIPE, ""},
 };
+// clang-format on
 
 class fault_matrix : public testing::TestWithParam<std::string> {};
 
@@ -168,10 +177,12 @@ TEST_P(fault_matrix, reports_lost_output_once_and_dies_quietly_by_sigpipe)
     for (const fault_case& c : fault_cases) {
         SCOPED_TRACE(c.name);
         std::string records;
-        for (int i = 0; i < c.lines; ++i) records += "Mon Sep 17 12:34:56 2001 250 -12 34 -5 170\n";
-        const int input = c.lines < 0 ? open(CASES_DIR, O_RDONLY | O_CLOEXEC) : memory_file(records);
+        for (int i = 0; i < c.lines; ++i)
+            records += "Mon Sep 17 12:34:56 2001 250 -12 34 -5 170\n";
+        const int input =
+            c.lines < 0 ? open(CASES_DIR, O_RDONLY | O_CLOEXEC) : memory_file(records);
         const int error = memory_file("");
-        int output = c.output == sink::full ? open("/dev/full", O_WRONLY | O_CLOEXEC)
+        int output = c.output == sink::full       ? open("/dev/full", O_WRONLY | O_CLOEXEC)
                      : c.output == sink::captured ? memory_file("")
                                                   : -1;
         pid_t reader = -1;
@@ -188,7 +199,8 @@ TEST_P(fault_matrix, reports_lost_output_once_and_dies_quietly_by_sigpipe)
         EXPECT_EQ(wait_for(spawn({GetParam()}, "UTC", input, output, error)), c.status);
         EXPECT_TRUE(reader < 0 || wait_for(reader) == 0);
         EXPECT_EQ(read_back(error), c.error_text);
-        for (const int fd : {input, output, error}) close(fd);
+        for (const int fd : {input, output, error})
+            close(fd);
     }
 }
 

@@ -16,11 +16,15 @@ public:
     std::uint64_t raw() { return engine_(); }
     std::int64_t between(std::int64_t low, std::int64_t high)  // inclusive, high - low < 2^62
     {
-        return low + static_cast<std::int64_t>(engine_() % static_cast<std::uint64_t>(high - low + 1));
+        return low +
+               static_cast<std::int64_t>(engine_() % static_cast<std::uint64_t>(high - low + 1));
     }
     bool chance(int percent) { return between(0, 99) < percent; }
     template <typename T, std::size_t n>
-    const T& pick(const T (&table)[n]) { return table[between(0, n - 1)]; }
+    const T& pick(const T (&table)[n])
+    {
+        return table[between(0, n - 1)];
+    }
 
 private:
     std::mt19937_64 engine_;

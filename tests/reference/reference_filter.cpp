@@ -14,7 +14,10 @@ struct record {
     int year, milliseconds, channel[4];
 };
 
-int clamp(long long v) { return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v); }
+int clamp(long long v)
+{
+    return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v);
+}
 
 // Keeps what fits of the token; the field's bytes past the terminator stay.
 void keep(char* field, std::size_t size, const char* token)
@@ -29,9 +32,9 @@ void parse(const char* line, record& r)
 {
     char text[3][131];
     long long n[7];
-    const int filled = std::sscanf(line, "%130s %130s %lld %130s %lld %lld %lld %lld %lld %lld",
-                                   text[0], text[1], &n[0], text[2], &n[1], &n[2], &n[3],
-                                   &n[4], &n[5], &n[6]);
+    const int filled =
+        std::sscanf(line, "%130s %130s %lld %130s %lld %lld %lld %lld %lld %lld", text[0], text[1],
+                    &n[0], text[2], &n[1], &n[2], &n[3], &n[4], &n[5], &n[6]);
     if (filled > 0) keep(r.weekday_token, sizeof r.weekday_token, text[0]);
     if (filled > 1) keep(r.month_token, sizeof r.month_token, text[1]);
     if (filled > 2) r.day = clamp(n[0]);
@@ -43,7 +46,10 @@ void parse(const char* line, record& r)
     }
 }
 
-int column(const record& r, int i) { return static_cast<signed char>(r.time_token[i]) - '0'; }
+int column(const record& r, int i)
+{
+    return static_cast<signed char>(r.time_token[i]) - '0';
+}
 
 int month_number(const char* token)
 {
@@ -84,7 +90,8 @@ int reference_filter(std::FILE* in, std::FILE* out, std::FILE* err)
         if (record_count == 0) reference_second = record_seconds;
         const int doubled = static_cast<int>(static_cast<unsigned>(r.channel[3]) * 2u);
         if (std::fprintf(out, "%.3f %d %d %d %d\n", record_time - reference_second, r.channel[0],
-                         r.channel[1], r.channel[2], doubled) < 0 || std::ferror(out)) {
+                         r.channel[1], r.channel[2], doubled) < 0 ||
+            std::ferror(out)) {
             return fail(err, "write", errno);
         }
         ++record_count;

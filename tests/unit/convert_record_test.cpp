@@ -23,6 +23,7 @@ struct convert_case {
     std::vector<double> times;  // the first line's record_time, then the others' relative to it
 };
 
+// clang-format off
 const convert_case convert_cases[] = {
     {"UTC", {"Mon Sep 17 12:34:56 2001 250"}, {1000730096.25}},
     {"UTC", {"Mon Jan 01 00:00:00 01 0"}, {-62135596800}},
@@ -44,6 +45,7 @@ const convert_case convert_cases[] = {
     // The zone's rules decide the first record: July is daylight-saving time.
     {"America/New_York", {"Sun Jul 1 12:00:00 2001", "Sun Jul 1 12:00:01 2001"}, {994003200, 1}},
 };
+// clang-format on
 
 TEST(convert_record, converts_in_the_zone_with_the_carried_flag)
 {
@@ -66,7 +68,9 @@ TEST(convert_record, converts_in_the_zone_with_the_carried_flag)
 TEST(utc_seconds, matches_timegm)
 {
     std::mt19937 engine(1970);
-    const auto pick = [&engine](int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine); };
+    const auto pick = [&engine](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(engine);
+    };
     for (int i = 0; i < 200000; ++i) {
         std::tm t{};
         t.tm_year = pick(-4000, 8000);
@@ -75,7 +79,8 @@ TEST(utc_seconds, matches_timegm)
         t.tm_hour = pick(-200, 200);
         t.tm_min = pick(-2000, 2000);
         t.tm_sec = pick(-5000, 5000);
-        const std::int64_t got = utc_seconds(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+        const std::int64_t got =
+            utc_seconds(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
         ASSERT_EQ(got, timegm(&t)) << i;
     }
 }

@@ -27,6 +27,7 @@ struct parse_case {
     std::array<std::int32_t, 11> numbers;
 };
 
+// clang-format off
 const parse_case parse_cases[] = {
     {"", "Mon", "Sep", "12:34:56", {17, 2001, 250, -12, 34, -5, 170, 12, 34, 56, 8}},
     {" \t\r\n\v\f", "Mon", "Sep", "12:34:56", {17, 2001, 250, -12, 34, -5, 170, 12, 34, 56, 8}},
@@ -51,6 +52,7 @@ const parse_case parse_cases[] = {
     {"Tue Oct 18 01:02:03 2002 +-5 7", "Tue", "Oct", "01:02:03", {18, 2002, 250, -12, 34, -5, 170, 1, 2, 3, 9}},
     {"Tue Oct 18 01:02:03 2002 -", "Tue", "Oct", "01:02:03", {18, 2002, 250, -12, 34, -5, 170, 1, 2, 3, 9}},
 };
+// clang-format on
 
 TEST(parse_record, keeps_what_the_line_does_not_supply)
 {
@@ -62,19 +64,22 @@ TEST(parse_record, keeps_what_the_line_does_not_supply)
         EXPECT_STREQ(r.weekday_token, c.weekday);
         EXPECT_STREQ(r.month_token, c.month_token);
         EXPECT_STREQ(r.time_token, c.time_token);
-        const std::array<std::int32_t, 11> got{r.day, r.year, r.milliseconds, r.channel_1, r.channel_2,
-                                               r.channel_3, r.channel_4, r.hour, r.minute, r.second, r.month};
+        const std::array<std::int32_t, 11> got{
+            r.day,       r.year, r.milliseconds, r.channel_1, r.channel_2, r.channel_3,
+            r.channel_4, r.hour, r.minute,       r.second,    r.month};
         EXPECT_EQ(got, c.numbers);
     }
 }
 
 TEST(month_index, matches_three_case_sensitive_characters)
 {
+    // clang-format off
     const std::pair<const char*, std::int32_t> cases[] = {
         {"Jan", 0}, {"January", 0}, {"Feb", 1}, {"Mar", 2}, {"Apr", 3}, {"May", 4}, {"Jun", 5},
         {"Jul", 6}, {"Aug", 7},     {"Sept", 8}, {"Oct", 9}, {"Nov", 10}, {"Dec", 11}, {"Decx", 11},
         {"sep", 8}, {"SEP", 8},     {"jan", 8}, {"Xyz", 8}, {"Ja", 8},   {"J", 8},    {"", 8},
     };
+    // clang-format on
     for (const auto& [token, want] : cases) {
         EXPECT_EQ(month_index(token), want) << token;
     }
