@@ -80,7 +80,10 @@ void format(benchmark::State& state)
     for (auto _ : state) {
         const stamped_record& record = records[i++ % records.size()];
         writer->used = 0;
-        write_series_line(*writer, 1000.0 * (i % 4096) + record.milliseconds * 0.001, record);
+        const std::time_t seconds = 1000 * static_cast<std::time_t>(i % 4096);
+        const converted_time time{seconds,
+                                  static_cast<double>(seconds) + record.milliseconds * 0.001};
+        write_series_line(*writer, time, 0, record);
         benchmark::DoNotOptimize(writer->buffer);
     }
 }

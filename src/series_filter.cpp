@@ -52,8 +52,7 @@ int run_series_filter(int input_fd, int output_fd, int error_fd)
         if (record_count == 0) {
             reference_second = converted.record_seconds;
         }
-        const double elapsed = converted.record_time - static_cast<double>(reference_second);
-        if (!write_series_line(writer, elapsed, record)) {
+        if (!write_series_line(writer, converted, reference_second, record)) {
             return report_failure(error_fd, "write", writer.error);
         }
         ++record_count;

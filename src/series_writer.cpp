@@ -121,6 +121,20 @@ char* write_field(char* out, std::int32_t value)
     return write_unsigned(out + 1 + negative, (static_cast<std::uint32_t>(value) ^ flip) - flip);
 }
 
+// Writes a whole number of thousandths with three decimals.
+char* write_thousandths(char* out, bool negative, std::uint64_t thousandths)
+{
+    out[0] = '-';
+    out += negative ? 1 : 0;
+    out = write_seconds(out, thousandths / 1000);
+    const auto fraction = static_cast<std::uint32_t>(thousandths % 1000);
+    std::uint16_t last_two;
+    std::memcpy(&last_two, digit_pairs + std::size_t{2} * (fraction % 100), 2);
+    const std::uint32_t text = '.' | ('0' + fraction / 100) << 8 | std::uint32_t{last_two} << 16;
+    std::memcpy(out, &text, 4);
+    return out + 4;
+}
+
 }  // namespace
 
 char* format_elapsed(char* out, double elapsed)
@@ -135,30 +149,44 @@ char* format_elapsed(char* out, double elapsed)
         // NOLINTNEXTLINE(bugprone-incorrect-roundings)
         const auto whole = static_cast<std::int64_t>(thousandths + 0.5);
         const double distance = thousandths - static_cast<double>(whole);
-        const auto nearest = static_cast<std::uint64_t>(whole);
         if (distance < 0.49 && distance > -0.49) {
             // printf keeps the sign of a value that rounds to zero.
-            out[0] = '-';
-            out += std::signbit(elapsed) ? 1 : 0;
-            out = write_seconds(out, nearest / 1000);
-            const auto fraction = static_cast<std::uint32_t>(nearest % 1000);
-            std::uint16_t last_two;
-            std::memcpy(&last_two, digit_pairs + std::size_t{2} * (fraction % 100), 2);
-            const std::uint32_t text =
-                '.' | ('0' + fraction / 100) << 8 | std::uint32_t{last_two} << 16;
-            std::memcpy(out, &text, 4);
-            return out + 4;
+            return write_thousandths(out, std::signbit(elapsed), static_cast<std::uint64_t>(whole));
         }
     }
     return std::to_chars(out, out + 32, elapsed, std::chars_format::fixed, 3).ptr;
 }
 
-bool write_series_line(series_writer& writer, double elapsed, const stamped_record& record)
+char* format_elapsed(char* out, const converted_time& time, std::time_t reference_second,
+                     std::int32_t milliseconds)
+{
+    // With both whole-second values below 2^39 in size, the three roundings
+    // behind record_time - reference_second (the product with 0.001, the
+    // sum, the difference) are together off by less than 0.0002 from
+    // (record_seconds - reference_second) + milliseconds / 1000, a whole
+    // number of thousandths. printf's three decimals of the double are then
+    // exactly that number, with a minus sign exactly when it is negative (a
+    // zero comes out as +0). So no floating point is needed.
+    constexpr std::time_t limit = std::time_t{1} << 39;
+    const std::time_t seconds = time.record_seconds;
+    if (seconds > -limit && seconds < limit && reference_second > -limit &&
+        reference_second < limit) {
+        const std::int64_t thousandths = (seconds - reference_second) * 1000 + milliseconds;
+        const bool negative = thousandths < 0;
+        return write_thousandths(out, negative,
+                                 static_cast<std::uint64_t>(negative ? -thousandths : thousandths));
+    }
+    return format_elapsed(out, time.record_time - static_cast<double>(reference_second));
+}
+
+bool write_series_line(series_writer& writer, const converted_time& time,
+                       std::time_t reference_second, const stamped_record& record)
 {
     if (sizeof writer.buffer - writer.used < max_line && !flush_series(writer)) {
         return false;
     }
-    char* out = format_elapsed(writer.buffer + writer.used, elapsed);
+    char* out =
+        format_elapsed(writer.buffer + writer.used, time, reference_second, record.milliseconds);
     const std::int32_t doubled =
         static_cast<std::int32_t>(static_cast<std::uint32_t>(record.channel_4) * 2u);
     out = write_field(out, record.channel_1);

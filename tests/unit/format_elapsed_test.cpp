@@ -39,7 +39,8 @@ TEST(format_elapsed, rounds_hard_values_as_printf_does)
 }
 
 // Elapsed times built as the filter builds them: whole seconds plus
-// milliseconds * 0.001, minus the reference second.
+// milliseconds * 0.001, minus the reference second; through both forms, the
+// one from the double and the one from the whole seconds and milliseconds.
 TEST(format_elapsed, matches_printf_over_generated_elapsed_times)
 {
     std::mt19937_64 rng(17);
@@ -52,7 +53,14 @@ TEST(format_elapsed, matches_printf_over_generated_elapsed_times)
         const std::int64_t s = seconds(rng);
         const std::int64_t reference = i % 2 == 0 ? seconds(rng) : s - nearby(rng);
         const std::int32_t ms = i % 3 == 0 ? milliseconds(rng) : small_milliseconds(rng);
-        expect_printf_text(static_cast<double>(s) + ms * 0.001 - static_cast<double>(reference));
+        const converted_time time{s, static_cast<double>(s) + ms * 0.001};
+        const double elapsed = time.record_time - static_cast<double>(reference);
+        expect_printf_text(elapsed);
+        char want[400];
+        std::snprintf(want, sizeof want, "%.3f", elapsed);
+        char got[64];
+        ASSERT_EQ(std::string(got, format_elapsed(got, time, reference, ms)), want)
+            << s << " " << reference << " " << ms;
         if (HasFatalFailure()) {
             return;
         }
