@@ -24,6 +24,21 @@ std::uint64_t eight_digit_value(std::uint64_t word)
     return (word * (10000 * 4294967296u + 1)) >> 32;
 }
 
+// The value of four digit characters, the first in the lowest byte.
+std::uint32_t four_digit_value(std::uint32_t word)
+{
+    word &= 0x0F0F0F0Fu;
+    word = (word * (10 * 256 + 1)) >> 8 & 0x00FF00FFu;
+    return (word * (100 * 65536 + 1)) >> 16;
+}
+
+std::uint32_t load_quarter(const char* p)
+{
+    std::uint32_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
 std::uint64_t load_word(const char* p)
 {
     std::uint64_t word;
@@ -133,11 +148,14 @@ int scan_integers_in_window(const char* window, const byte_classes& classes, uns
         if (run == 0) {
             return count + 1;
         }
-        // Eight bytes from the first digit, the digits moved to the top so
-        // that the bytes shifted in count as leading zeros.
-        const auto magnitude = static_cast<std::uint32_t>(
-            eight_digit_value(load_word(window + first) << (64 - 8 * run)));
-        const auto flip = static_cast<std::uint32_t>(0 - (classes.minus >> start & 1));
+        // The bytes from the first digit, the digits moved to the top so that
+        // the bytes shifted in count as leading zeros. Most numbers in a log
+        // have at most four digits and take the shorter way.
+        const std::uint32_t magnitude =
+            run <= 4 ? four_digit_value(load_quarter(window + first) << (32 - 8 * run))
+                     : static_cast<std::uint32_t>(
+                           eight_digit_value(load_word(window + first) << (64 - 8 * run)));
+        const std::uint32_t flip = 0u - static_cast<std::uint32_t>(classes.minus >> start & 1);
         *slots[slot] = static_cast<std::int32_t>((magnitude ^ flip) - flip);
         at = first + run;
     }
