@@ -3,34 +3,44 @@
 #include <algorithm>
 #include <array>
 #include <ctime>
+#include <random>
 
 namespace {
 
+// Raw engine output mapped by hand: the same bytes with any standard library.
+class corpus_rng {
+public:
+    explicit corpus_rng(std::uint64_t seed) : engine_(seed) {}
+    std::uint64_t raw() { return engine_(); }
+    std::int64_t between(std::int64_t low, std::int64_t high)  // inclusive, high - low < 2^62
+    {
+        return low +
+               static_cast<std::int64_t>(engine_() % static_cast<std::uint64_t>(high - low + 1));
+    }
+    bool chance(int percent) { return between(0, 99) < percent; }
+    template <typename T, std::size_t n>
+    const T& pick(const T (&table)[n])
+    {
+        return table[between(0, n - 1)];
+    }
+
+private:
+    std::mt19937_64 engine_;
+};
+
 // clang-format off
 const char* const weekday_names[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-// clang-format on
-// clang-format off
 const char* const month_names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-// clang-format on
-// clang-format off
 const char* const odd_months[] = {"Sept", "sep", "SEP", "Ja", "J", "January", "Xyz", "mAY", "Fe", "Nov."};
-// clang-format on
-// clang-format off
 const char* const odd_times[] = {"9:05:00", "12.34.56", "99:99:99", "1:2", "12:34", "23:59:60",
                                  "24:00:00", "-1:-2:-3", "123456789012345678", "::::::::", "T",
                                  "\xff\xfe:\x80\x7f:00", "02:30:00", "01:59:59+01"};
-// clang-format on
-// clang-format off
 const char* const odd_numbers[] = {
     "+", "-", "99999999999999999999999", "-99999999999999999999999", "2147483647", "2147483648",
     "-2147483648", "-2147483649", "1073741824", "-1073741825", "+7", "-0", "007", "0x1A", "12abc",
     "1e3", "--1", "+-1", "01", "0", "32", "-1", "1900", "2038", "1969", "10000", "-5000", "17th"};
-// clang-format on
-// clang-format off
 const char* const separators[] = {" ", "\t", "  ", " \t ", "\v", "\f", "\r", "\t\t"};
-// clang-format on
-// clang-format off
 const char* const odd_lines[] = {"", " ", "\t\r", "\r", "weekday month day time year ms a b c d",
                                  "#", "Mon", "Mon Sep", "Mon Sep 17", "-"};
 // clang-format on
@@ -44,10 +54,9 @@ tokens record_tokens(const std::tm& t, corpus_rng& rng)
     tokens line = {weekday_names[t.tm_wday],           month_names[t.tm_mon],
                    std::to_string(t.tm_mday),          time,
                    std::to_string(t.tm_year + 1900LL), std::to_string(rng.between(0, 999))};
-    for (std::size_t i = 6; i < line.size(); ++i) {
+    for (std::size_t i = 6; i < line.size(); ++i)
         line[i] = std::to_string(rng.chance(4) ? static_cast<std::int32_t>(rng.raw())
                                                : rng.between(-999, 999));
-    }
     return line;
 }
 
@@ -84,6 +93,8 @@ std::int64_t step_after(corpus_rng& rng)
     return rng.chance(2) ? rng.between(3600, 90 * 86400) : rng.between(0, 3);
 }
 
+// Records just before and after the transition and in its gap or overlap,
+// then back in the gap or overlap from the far side, with blank lines between.
 void walk(std::string& out, corpus_rng& rng, std::int64_t transition)
 {
     const std::int64_t before = fields_of(transition - 1, false).tm_gmtoff;
@@ -98,29 +109,10 @@ void walk(std::string& out, corpus_rng& rng, std::int64_t transition)
                                    (low + high) / 2, high - 1, high, high + 1, hour + 3599, high + 3600};
     // clang-format on
     if (rng.chance(25)) put_record(out, inside, true, rng);
-    for (const std::int64_t point : points) {
+    for (const std::int64_t point : points)
         if (rng.chance(85)) put_record(out, point, true, rng);
-    }
-    for (int revisits = static_cast<int>(rng.between(1, 4)); revisits > 0; --revisits) {
+    for (int revisits = static_cast<int>(rng.between(1, 4)); revisits > 0; --revisits)
         put_record(out, points[rng.between(3, 10)], true, rng);
-    }
-}
-
-std::string mangled_text(tokens line, corpus_rng& rng)
-{
-    static const std::size_t number_slots[] = {2, 4, 5, 6, 7, 8, 9};
-    std::size_t count = line.size();
-    bool odd_separators = rng.chance(10);
-    for (int mutations = static_cast<int>(rng.between(1, 3)); mutations > 0; --mutations) {
-        switch (rng.between(0, 4)) {
-            case 0: line[1] = rng.pick(odd_months); break;
-            case 1: line[3] = rng.pick(odd_times); break;
-            case 2: line[rng.pick(number_slots)] = rng.pick(odd_numbers); break;
-            case 3: count = static_cast<std::size_t>(rng.between(0, 9)); break;
-            default: odd_separators = true;
-        }
-    }
-    return joined(line, count, odd_separators, rng);
 }
 
 // Longer than a 130-byte piece, or just about as long.
@@ -137,9 +129,24 @@ std::string padded(std::string text, corpus_rng& rng)
     return text;
 }
 
+// A record with one to three odd tokens, a cut, or odd separators, and then
+// perhaps a NUL, a cut, padding, a CR or leading white space, or an odd line.
 std::string mangled_line(const std::tm& t, corpus_rng& rng)
 {
-    std::string text = mangled_text(record_tokens(t, rng), rng);
+    static const std::size_t number_slots[] = {2, 4, 5, 6, 7, 8, 9};
+    tokens line = record_tokens(t, rng);
+    std::size_t count = line.size();
+    bool odd_separators = rng.chance(10);
+    for (int mutations = static_cast<int>(rng.between(1, 3)); mutations > 0; --mutations) {
+        switch (rng.between(0, 4)) {
+            case 0: line[1] = rng.pick(odd_months); break;
+            case 1: line[3] = rng.pick(odd_times); break;
+            case 2: line[rng.pick(number_slots)] = rng.pick(odd_numbers); break;
+            case 3: count = static_cast<std::size_t>(rng.between(0, 9)); break;
+            default: odd_separators = true;
+        }
+    }
+    std::string text = joined(line, count, odd_separators, rng);
     switch (rng.between(0, 9)) {
         case 0: text.insert(static_cast<std::size_t>(rng.between(0, text.size())), 1, '\0'); break;
         case 1: text.resize(static_cast<std::size_t>(rng.between(0, text.size()))); break;
@@ -152,35 +159,31 @@ std::string mangled_line(const std::tm& t, corpus_rng& rng)
     return text + '\n';
 }
 
-bool same_rules(const std::tm& a, const std::tm& b)
-{
-    return a.tm_gmtoff == b.tm_gmtoff && a.tm_isdst == b.tm_isdst;
-}
-
-}  // namespace
-
+// Instants in [from, to) at which the zone's UTC offset or daylight-saving
+// flag changes: the first second under the new rules.
 std::vector<std::int64_t> zone_transitions(std::int64_t from, std::int64_t to)
 {
-    constexpr std::int64_t step = 12 * 3600;
     std::vector<std::int64_t> found;
-    for (std::int64_t t = from; t < to;) {
-        const std::tm now = fields_of(t, false);
-        if (same_rules(fields_of(t + step, false), now)) {
-            t += step;
-            continue;
+    for (std::int64_t low = from; low < to;) {
+        const std::tm now = fields_of(low, false);
+        const auto same_rules = [&now](std::int64_t at) {
+            const std::tm then = fields_of(at, false);
+            return then.tm_gmtoff == now.tm_gmtoff && then.tm_isdst == now.tm_isdst;
+        };
+        std::int64_t high = low + 12 * 3600;  // low is under the rules of now
+        if (!same_rules(high)) {
+            while (high - low > 1) {
+                const std::int64_t middle = low + (high - low) / 2;
+                (same_rules(middle) ? low : high) = middle;
+            }
+            found.push_back(high);
         }
-        std::int64_t low = t;  // under the rules of now; high is not
-        std::int64_t high = t + step;
-        while (high - low > 1) {
-            const std::int64_t middle = low + (high - low) / 2;
-            (same_rules(fields_of(middle, false), now) ? low : high) = middle;
-        }
-        found.push_back(high);
-        t = high;
+        low = high;
     }
     return found;
 }
 
+// Records a second or so apart, now and then weeks ahead or hours back.
 std::string well_formed_log(corpus_rng& rng, int lines)
 {
     std::string out;
@@ -190,6 +193,7 @@ std::string well_formed_log(corpus_rng& rng, int lines)
     return out;
 }
 
+// Odd tokens and separators, NUL, CR, cut, overlong and blank lines; no final newline.
 std::string mangled_lines(corpus_rng& rng, int lines)
 {
     std::string out;
@@ -203,18 +207,31 @@ std::string mangled_lines(corpus_rng& rng, int lines)
     return out;
 }
 
-std::string transition_walks(corpus_rng& rng, std::span<const std::int64_t> transitions)
+}  // namespace
+
+std::vector<std::string> zone_logs(std::uint64_t seed, bool all_kinds)
 {
-    std::string out;
-    for (const std::int64_t transition : transitions)
-        walk(out, rng, transition);
-    return out;
+    corpus_rng rng(seed);
+    const std::vector<std::int64_t> transitions = zone_transitions(-2208988800, 2208988800);
+    std::vector<std::string> logs;
+    for (std::size_t i = 0; i < transitions.size();) {
+        logs.emplace_back();
+        for (auto n = rng.between(1, 48); n > 0 && i < transitions.size(); --n)
+            walk(logs.back(), rng, transitions[i++]);
+    }
+    logs.emplace_back();
+    for (int i = 0, lines = all_kinds ? 5000 : 1500; i < lines; ++i)  // random dates 1800-2200
+        put_record(logs.back(), rng.between(-5364662400, 7258118399), true, rng);
+    if (all_kinds) {
+        logs.insert(logs.end(), {well_formed_log(rng, 20000), mangled_lines(rng, 30000),
+                                 mangled_lines(rng, 30)});
+    }
+    return logs;
 }
 
-std::string random_dates(corpus_rng& rng, int lines)
+std::string mixed_log(std::uint64_t seed)
 {
-    std::string out;
-    for (int i = 0; i < lines; ++i)
-        put_record(out, rng.between(-5364662400, 7258118399), true, rng);
-    return out;
+    corpus_rng rng(seed);
+    const std::string mangled = mangled_lines(rng, 3000);  // drawn first, as it always has been
+    return well_formed_log(rng, 3000) + mangled;
 }
