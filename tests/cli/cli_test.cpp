@@ -16,6 +16,8 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 const std::vector<std::string> binaries = {STAMP_SERIES_PATH, REFERENCE_FILTER_PATH};
 
 // A descriptor that reads back the given bytes from the start.
@@ -33,10 +35,18 @@ std::string read_back(int fd)
     return text;
 }
 
-// Starts argv[0] on the given descriptors, stdout closed when output_fd is
-// negative, with TZ set to tz or unset and SIGPIPE at its default action.
-pid_t spawn(std::vector<std::string> argv, const std::optional<std::string>& tz, int input_fd,
-            int output_fd, int error_fd)
+int wait_for(pid_t pid)
+{
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+// Runs argv[0] on the given descriptors, stdout closed when output_fd is
+// negative, with TZ set to tz or unset and SIGPIPE at its default action, and
+// gives its wait status.
+int run(std::vector<std::string> argv, const std::optional<std::string>& tz, int input_fd,
+        int output_fd, int error_fd)
 {
     std::vector<char*> pointers;
     for (std::string& arg : argv)
@@ -55,23 +65,8 @@ pid_t spawn(std::vector<std::string> argv, const std::optional<std::string>& tz,
         execv(pointers[0], pointers.data());
         _exit(127);
     }
-    return pid;
+    return wait_for(pid);
 }
-
-int wait_for(pid_t pid)
-{
-    int status = -1;
-    waitpid(pid, &status, 0);
-    return status;
-}
-
-struct cli_case {
-    std::optional<std::string> tz;
-    std::vector<std::string> argv;
-    std::string input;
-    std::string output;
-    int status = 1;
-};
 
 // The bytes of a "<" or ">" line: \xHH escapes, a newline unless it ends in \c.
 std::string decode(const std::string& text)
@@ -87,56 +82,45 @@ std::string decode(const std::string& text)
     return bytes + '\n';
 }
 
-cli_case load_case(const std::string& path, const std::string& binary)
+std::vector<fs::path> case_files()
 {
-    cli_case c{std::nullopt, {binary}, "", "", 1};
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(CASES_DIR))
+        if (entry.path().extension() == ".case") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class cli_cases : public testing::TestWithParam<std::tuple<fs::path, std::string>> {};
+
+TEST_P(cli_cases, prints_the_expected_series_and_status)
+{
+    const auto& [path, binary] = GetParam();
+    std::vector<std::string> argv{binary};
+    std::optional<std::string> tz;
+    std::string input, output;
+    int status = 1;
     std::ifstream file(path, std::ios::binary);
     for (std::string line; std::getline(file, line);) {
         const std::string key = line.substr(0, line.find(' '));
         const std::string value = line.size() > key.size() ? line.substr(key.size() + 1) : "";
         std::istringstream words(value);
-        if (key == "<" || key == ">") {
-            (key == "<" ? c.input : c.output) += decode(value);
-        } else if (key == "tz") {
-            c.tz = value;
-        } else if (key == "args") {
-            for (std::string word; words >> word;)
-                c.argv.push_back(word);
-        } else if (key == "status") {
-            words >> c.status;
-        } else if (!key.empty() && key[0] != '#') {
-            ADD_FAILURE() << path << ": unknown line " << line;
-        }
+        if (key == "<" || key == ">")
+            (key == "<" ? input : output) += decode(value);
+        else if (key == "tz")
+            tz = value;
+        else if (key == "args")
+            argv.insert(argv.end(), std::istream_iterator<std::string>(words), {});
+        else if (key == "status")
+            words >> status;
+        else if (!key.empty() && key[0] != '#')
+            ADD_FAILURE() << "unknown line " << line;
     }
-    return c;
-}
-
-std::vector<std::string> case_files()
-{
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(CASES_DIR)) {
-        if (entry.path().extension() == ".case") files.push_back(entry.path().string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::string file_stem(const std::string& path)
-{
-    return std::filesystem::path(path).stem().string();
-}
-
-class cli_cases : public testing::TestWithParam<std::tuple<std::string, std::string>> {};
-
-TEST_P(cli_cases, prints_the_expected_series_and_status)
-{
-    const cli_case c = load_case(std::get<0>(GetParam()), std::get<1>(GetParam()));
-    const int input = memory_file(c.input), output = memory_file(""), error = memory_file("");
-    const int status = wait_for(spawn(c.argv, c.tz, input, output, error));
-    EXPECT_EQ(read_back(output), c.output);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << status;
-    EXPECT_EQ(read_back(error), "");
-    for (const int fd : {input, output, error})
+    const int in = memory_file(input), out = memory_file(""), err = memory_file("");
+    EXPECT_EQ(run(argv, tz, in, out, err), status << 8);
+    EXPECT_EQ(read_back(out), output);
+    EXPECT_EQ(read_back(err), "");
+    for (const int fd : {in, out, err})
         close(fd);
 }
 
@@ -144,8 +128,8 @@ INSTANTIATE_TEST_SUITE_P(files, cli_cases,
                          testing::Combine(testing::ValuesIn(case_files()),
                                           testing::ValuesIn(binaries)),
                          [](const auto& info) {
-                             return file_stem(std::get<0>(info.param)) + "_" +
-                                    file_stem(std::get<1>(info.param));
+                             return std::get<0>(info.param).stem().string() + "_" +
+                                    fs::path(std::get<1>(info.param)).stem().string();
                          });
 
 enum class sink { captured, closed, full, one_byte_reader };
@@ -196,7 +180,7 @@ TEST_P(fault_matrix, reports_lost_output_once_and_dies_quietly_by_sigpipe)
             close(pipe_fds[0]);
             output = pipe_fds[1];
         }
-        EXPECT_EQ(wait_for(spawn({GetParam()}, "UTC", input, output, error)), c.status);
+        EXPECT_EQ(run({GetParam()}, "UTC", input, output, error), c.status);
         EXPECT_TRUE(reader < 0 || wait_for(reader) == 0);
         EXPECT_EQ(read_back(error), c.error_text);
         for (const int fd : {input, output, error})
@@ -205,6 +189,6 @@ TEST_P(fault_matrix, reports_lost_output_once_and_dies_quietly_by_sigpipe)
 }
 
 INSTANTIATE_TEST_SUITE_P(binaries, fault_matrix, testing::ValuesIn(binaries),
-                         [](const auto& info) { return file_stem(info.param); });
+                         [](const auto& info) { return fs::path(info.param).stem().string(); });
 
 }  // namespace
