@@ -11,12 +11,6 @@
 
 namespace {
 
-void set_zone(const char* tz)
-{
-    setenv("TZ", tz, 1);
-    tzset();
-}
-
 struct convert_case {
     const char* tz;
     std::vector<const char*> lines;
@@ -51,7 +45,8 @@ TEST(convert_record, converts_in_the_zone_with_the_carried_flag)
 {
     for (const convert_case& c : convert_cases) {
         SCOPED_TRACE(testing::Message() << "row " << &c - convert_cases);
-        set_zone(c.tz);
+        setenv("TZ", c.tz, 1);
+        tzset();
         stamped_record record{};
         local_time_state state = make_local_time_state();
         std::vector<double> got;

@@ -80,9 +80,8 @@ TEST(month_index, matches_three_case_sensitive_characters)
         {"sep", 8}, {"SEP", 8},     {"jan", 8}, {"Xyz", 8}, {"Ja", 8},   {"J", 8},    {"", 8},
     };
     // clang-format on
-    for (const auto& [token, want] : cases) {
+    for (const auto& [token, want] : cases)
         EXPECT_EQ(month_index(token), want) << token;
-    }
 }
 
 }  // namespace
