@@ -91,7 +91,7 @@ char* write_seconds(char* out, std::uint64_t value)
 // Most values in a series are small: below 10000 all four digits are built
 // in one word and the leading zeros shifted out, with no branch on the
 // number of digits.
-char* write_unsigned(char* out, std::uint32_t value)
+[[gnu::always_inline]] inline char* write_unsigned(char* out, std::uint32_t value)
 {
     if (value >= 10000) {
         return write_long_unsigned(out, value);
@@ -112,7 +112,7 @@ char* write_unsigned(char* out, std::uint32_t value)
 // Writes " <value>". The sign costs no branch: the '-' is always stored and
 // kept only for a negative value. The magnitude is taken in unsigned
 // arithmetic, so that INT32_MIN needs no care.
-char* write_field(char* out, std::int32_t value)
+[[gnu::always_inline]] inline char* write_field(char* out, std::int32_t value)
 {
     const std::uint32_t negative = static_cast<std::uint32_t>(value) >> 31;
     const std::uint32_t flip = 0u - negative;  // all ones for a negative value
