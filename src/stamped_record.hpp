@@ -36,12 +36,12 @@ struct stamped_record {
     std::int32_t month;  // 0 to 11
 };
 
-// Scans one piece of input into the record: weekday, month,
-// day, time, year, milliseconds and four channels, separated by white space.
-// Scanning stops at the first token that does not fit its slot, or at the end
-// of the text; the slots from there on keep their values. Then derives the
-// hour, minute and second from fixed columns of the time token and the month
-// number from the month token. It never fails.
+// Scans one piece of input into the record: weekday, month, day, time, year,
+// milliseconds and four channels, separated by white space. Scanning stops
+// at the first token that does not fit its slot, or at the end of the text;
+// the slots from there on keep their values. Then derives the hour, minute
+// and second from fixed columns of the time token and the month number from
+// the month token. It never fails.
 void parse_record(const record_line& line, stamped_record& record);
 
 // 0 to 11 for a token whose first three characters are "Jan" to "Dec"
