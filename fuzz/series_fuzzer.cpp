@@ -1,11 +1,13 @@
 // Runs stamp_series and the reference filter over the same bytes, in one of a
-// few time zones picked by the first byte, and aborts on any difference in
-// output, messages or exit status.
+// few time zones picked by the first byte, with mktime's answers reused or
+// not as its top bit says, and aborts on any difference in output, messages
+// or exit status.
+#include "child_process.hpp"
 #include "reference_filter.hpp"
 #include "series_filter.hpp"
 
-#include <sys/mman.h>
 #include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,34 +22,12 @@ const char* const zones[] = {
     "UTC", "America/New_York", "Europe/Dublin", "Australia/Lord_Howe", "Pacific/Apia",
     "Africa/Casablanca", "Antarctica/Troll", "Pacific/Chatham", "America/Sao_Paulo",
     "Europe/Moscow", "America/St_Johns", "right/Europe/London", "EST5EDT,M3.2.0,M11.1.0",
-    "<+1345>-13:45<+1445>,M9.5.0/2:45,M4.1.0/3:45", "XXX3YYY,J60/-1,J61/25", "Asia/Tehran"};
+    "<+1345>-13:45<+1445>,M9.5.0/2:45,M4.1.0/3:45", "XXX3YYY,J60/-1,J61/25", "Asia/Tehran",
+    "AAA3BBB,J100/12:10,J100/13:40", "PQR3STU,J200/5,J200/5:30", "KMI-0:16HOS-0:37,17/4:43:14,17/5:04:15",
+    "NYE-10NYD,J365/23:30,J1/0:10", "right/Asia/Kathmandu", "EST5EDT"};
 // clang-format on
 
-struct outcome {
-    int status;
-    std::string out, err;
-    bool operator==(const outcome&) const = default;
-};
-
-int memory_file(const std::string& contents)
-{
-    const int fd = memfd_create("series", 0);
-    if (fd < 0 ||
-        write(fd, contents.data(), contents.size()) != static_cast<ssize_t>(contents.size()))
-        std::abort();
-    lseek(fd, 0, SEEK_SET);
-    return fd;
-}
-
-std::string contents_of(int fd)
-{
-    std::string text(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
-    if (pread(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) std::abort();
-    close(fd);
-    return text;
-}
-
-outcome run(const std::string& input, bool reference)
+outcome run(const std::string& input, bool reference, bool reuse)
 {
     // mktime starts each search from the offset that its previous call found,
     // and an ambiguous first record (tm_isdst -1) depends on it: start both
@@ -58,7 +38,10 @@ outcome run(const std::string& input, bool reference)
     noon.tm_hour = 12;
     noon.tm_isdst = -1;
     std::mktime(&noon);
-    const int in = memory_file(input), out = memory_file(""), err = memory_file("");
+    const int in = memory_file(input);
+    const int out = memory_file("");
+    const int err = memory_file("");
+    if (in < 0 || out < 0 || err < 0) std::abort();
     int status = 0;
     if (reference) {
         std::FILE* files[] = {fdopen(dup(in), "r"), fdopen(dup(out), "w"), fdopen(dup(err), "w")};
@@ -66,7 +49,7 @@ outcome run(const std::string& input, bool reference)
         for (std::FILE* file : files)
             std::fclose(file);
     } else {
-        status = run_series_filter(in, out, err);
+        status = run_series_filter(in, out, err, filter_choices{reuse});
     }
     close(in);
     return {status, contents_of(out), contents_of(err)};
@@ -77,17 +60,18 @@ outcome run(const std::string& input, bool reference)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size == 0) return 0;
-    const char* zone = zones[data[0] % std::size(zones)];
+    const char* zone = zones[(data[0] & 0x7F) % std::size(zones)];
+    const bool reuse = (data[0] & 0x80) == 0;
     setenv("TZ", zone, 1);
     tzset();
     const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const outcome want = run(input, true), got = run(input, false);
+    const outcome want = run(input, true, reuse), got = run(input, false, reuse);
     if (!(want == got)) {
-        std::fprintf(
-            stderr,
-            "DIFFERENCE in TZ=%s: status %d vs %d\n--- reference\n%s%s--- stamp_series\n%s%s", zone,
-            want.status, got.status, want.out.c_str(), want.err.c_str(), got.out.c_str(),
-            got.err.c_str());
+        std::fprintf(stderr,
+                     "DIFFERENCE in TZ=%s (reuse %d): status %d vs %d\n--- reference\n%s%s--- "
+                     "stamp_series\n%s%s",
+                     zone, reuse, want.status, got.status, want.out.c_str(), want.err.c_str(),
+                     got.out.c_str(), got.err.c_str());
         std::abort();
     }
     return 0;

@@ -1,34 +1,26 @@
 #include "local_time.hpp"
 
-#include <cstddef>
+#include "calendar.hpp"
 
-// Why reusing results is safe. For a request with tm_isdst 0 or 1, mktime
-// first probes at (requested time read as UTC) + (offset of its previous
-// result). When local time at that instant reads back as the request, with a
-// matching daylight-saving flag, that probe is its answer and its offset is
-// unchanged. An hour is therefore reusable under a given starting offset when
-// its first and last second both read back that way: no zone changes its
-// offset twice within one hour, so every second in between does too. The
-// check uses localtime_r, which leaves mktime's starting offset alone, and a
-// reused answer leaves it where it was, so the next real mktime call starts
-// from the same place as it would have had every record called it.
+// Why a reused answer is exact. Take a request (L, f): a local time L whose
+// minute and second are 0 to 59, within the hour that starts at H, and a
+// flag f of 0 or 1; and let mktime's previous successful call have left the
+// offset d. mktime first tries the instant L + d, and answers it when local
+// time there reads back as L with flag f (see local_time.hpp). Let
+// a = H + d. If local time at a reads back as H with flag f, and the zone
+// changes nothing in (a, a + 3599] (zone_changes.hpp: no offset or flag
+// change and no leap second, judged from the same zone file or TZ string the
+// C library reads), then local time at a + s reads back as H + s with flag
+// f for every s in 0..3599. So every request of that hour, flag and offset
+// is answered a + (L - H), and leaves the offset at d: reusing the answer is
+// what mktime would do, and the next real call of mktime starts from the
+// same offset as it would have had every record called it. The last second
+// of the hour is read back too, which costs one call per hour and ties the
+// verdict to the C library at both ends.
 
 namespace {
 
 constexpr std::int64_t last_second_of_hour = 3599;
-
-std::int64_t days_from_epoch(std::int64_t year, std::int32_t month)
-{
-    // Count years from March, so that a leap day falls at a year's end.
-    const std::int64_t y = year - (month < 2 ? 1 : 0);
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t year_of_era = y - era * 400;
-    const std::int64_t month_from_march = month < 2 ? month + 10 : month - 2;
-    const std::int64_t day_of_year = (153 * month_from_march + 2) / 5;
-    const std::int64_t day_of_era =
-        year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-    return era * 146097 + day_of_era - 719468;
-}
 
 std::int64_t utc_seconds_of(const std::tm& t)
 {
@@ -41,7 +33,7 @@ bool same_flag(int a, int b)
 }
 
 // Does local time at the instant read back as the given local time, with the
-// given daylight-saving flag?
+// given daylight-saving flag? localtime_r leaves mktime's offset alone.
 bool reads_back(std::int64_t instant, std::int64_t local, int isdst)
 {
     const std::time_t t = instant;
@@ -76,6 +68,18 @@ bool holds(const verified_hour& hour, std::uint64_t date, std::uint64_t time, st
     return hour.year_and_day == date && hour.hour_month_flag == time && hour.offset == offset;
 }
 
+verified_hour check_hour(local_time_state& state, std::uint64_t date, std::uint64_t time)
+{
+    const std::tm& f = state.calendar_fields;
+    const std::int64_t local = utc_seconds(f.tm_year, f.tm_mon, f.tm_mday, f.tm_hour, 0, 0);
+    const std::int64_t start = local + state.mktime_offset;
+    const std::int64_t end = start + last_second_of_hour;
+    const bool usable = reads_back(start, local, f.tm_isdst) &&
+                        zone_steady(state.zone, start, end) &&
+                        reads_back(end, local + last_second_of_hour, f.tm_isdst);
+    return {date, time, state.mktime_offset, start, usable};
+}
+
 // The verified hour that holds the request, or nullptr when the request must
 // go to mktime itself.
 const verified_hour* find_hour(local_time_state& state)
@@ -87,19 +91,13 @@ const verified_hour* find_hour(local_time_state& state)
     }
     const std::uint64_t date = year_and_day(f);
     const std::uint64_t time = hour_month_flag(f);
-    const std::int64_t offset = state.mktime_offset;
-    if (!holds(state.hours[state.last_hour], date, time, offset)) {
+    if (!holds(state.hours[state.last_hour], date, time, state.mktime_offset)) {
         const std::uint64_t mixed = (date * 0x9E3779B97F4A7C15u) ^ time;
         state.last_hour = (mixed ^ mixed >> 29 ^ mixed >> 47) % verified_hour_slots;
     }
     verified_hour& hour = state.hours[state.last_hour];
-    if (!holds(hour, date, time, offset)) {
-        const std::int64_t local = utc_seconds(f.tm_year, f.tm_mon, f.tm_mday, f.tm_hour, 0, 0);
-        const std::int64_t start = local + offset;
-        hour = verified_hour{
-            date, time, offset, start,
-            reads_back(start, local, f.tm_isdst) &&
-                reads_back(start + last_second_of_hour, local + last_second_of_hour, f.tm_isdst)};
+    if (!holds(hour, date, time, state.mktime_offset)) {
+        hour = check_hour(state, date, time);
     }
     return hour.usable ? &hour : nullptr;
 }
@@ -116,7 +114,8 @@ std::time_t call_mktime(local_time_state& state)
     }
     // A second outside 0..59, or a result next to a leap second, makes mktime
     // adjust its answer after it has noted the offset; stop relying on it.
-    state.mktime_offset_known = requested.tm_sec >= 0 && requested.tm_sec <= 59 &&
+    state.mktime_offset_known = state.reuse_answers && requested.tm_sec >= 0 &&
+                                requested.tm_sec <= 59 &&
                                 !(requested.tm_sec == 0 && follows_leap_second(seconds));
     state.mktime_offset = seconds - utc_seconds_of(requested);
     return seconds;
@@ -124,18 +123,21 @@ std::time_t call_mktime(local_time_state& state)
 
 }  // namespace
 
-std::int64_t utc_seconds(std::int32_t tm_year, std::int32_t tm_mon, std::int32_t tm_mday,
-                         std::int32_t tm_hour, std::int32_t tm_min, std::int32_t tm_sec)
+void start_local_time(local_time_state& state, bool reuse_answers)
 {
-    const std::int64_t days = days_from_epoch(std::int64_t{tm_year} + 1900, tm_mon) + tm_mday - 1;
-    return ((days * 24 + tm_hour) * 60 + tm_min) * 60 + tm_sec;
-}
-
-local_time_state make_local_time_state()
-{
-    local_time_state state{};
+    state.calendar_fields = std::tm{};
     state.calendar_fields.tm_isdst = -1;
-    return state;
+    state.reuse_answers = reuse_answers;
+    state.mktime_offset = 0;
+    state.mktime_offset_known = false;
+    for (verified_hour& hour : state.hours) {
+        hour = verified_hour{};
+    }
+    state.last_hour = 0;
+    state.zone.kind = zone_changes::source::unknown;
+    if (reuse_answers) {
+        load_zone_changes(state.zone);
+    }
 }
 
 converted_time convert_record(const stamped_record& record, local_time_state& state)

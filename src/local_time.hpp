@@ -1,11 +1,23 @@
-// Local date and time of a record to seconds since the epoch.
+// The local date and time of a record to seconds since the epoch, as mktime
+// converts them, with the answers of mktime reused where that is exact.
+//
+// What the reuse rests on is not in the C standard but in this C library's
+// mktime (GNU libc): for a request with tm_isdst 0 or 1 it first tries the
+// requested time read as UTC plus the offset of its previous successful
+// call, keeps that instant when local time there reads back as the request
+// with the requested flag, and then leaves the offset as it was; a failed
+// call leaves it alone. mktime_check.hpp tests this when the program starts;
+// where the C library behaves otherwise, every record goes to mktime.
 #pragma once
 
 #include "stamped_record.hpp"
+#include "zone_changes.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+
+static_assert(sizeof(std::time_t) == 8, "seconds beyond the 32-bit range pass through unchanged");
 
 struct converted_time {
     std::time_t record_seconds;  // whole seconds, as mktime gives them
@@ -13,9 +25,9 @@ struct converted_time {
 };
 
 // One hour of local time, under one daylight-saving flag and one starting
-// offset of mktime, whose every second was found to convert at a single
-// offset; see convert_record. The key packs the year and day of the month,
-// and the hour, month and flag; a zeroed entry matches no key.
+// offset of mktime, and whether mktime gives its every second at that
+// offset. The key packs the year and day of the month, and the hour, month
+// and flag; a zeroed entry matches no key.
 struct verified_hour {
     std::uint64_t year_and_day;
     std::uint64_t hour_month_flag;
@@ -33,26 +45,24 @@ struct local_time_state {
     // record into the next conversion.
     std::tm calendar_fields;
 
-    // mktime starts each search at the offset (result minus the requested
-    // time read as UTC) of its previous successful call. Where that offset is
-    // known, a verified hour gives exactly what mktime would.
+    bool reuse_answers;  // false: mktime converts every record
+
+    // The offset (result minus the requested time read as UTC) of mktime's
+    // previous successful call, where it is known.
     std::int64_t mktime_offset;
     bool mktime_offset_known;
 
     verified_hour hours[verified_hour_slots];
     std::size_t last_hour;  // the slot used last: most records fall in it again
+
+    zone_changes zone;  // where the zone may change, for checking an hour
 };
 
-// A fresh state: everything zero, and tm_isdst -1 so that the zone's rules
-// decide the first record.
-local_time_state make_local_time_state();
+// Starts a run: everything zero, tm_isdst -1 so that the zone's rules decide
+// the first record, and, when answers are to be reused, the zone's changes
+// read for the TZ now in the environment.
+void start_local_time(local_time_state& state, bool reuse_answers);
 
 // Sets the six calendar numbers of the record in calendar_fields and converts
-// them as mktime does, leaving tm_isdst as mktime would. Results that mktime
-// has already given for the same hour, flag and starting offset are reused.
+// them as mktime does, leaving tm_isdst as mktime would.
 converted_time convert_record(const stamped_record& record, local_time_state& state);
-
-// Seconds from the epoch to the given time read as UTC, with no range check
-// on the day, hour, minute or second; tm_mon must be 0 to 11.
-std::int64_t utc_seconds(std::int32_t tm_year, std::int32_t tm_mon, std::int32_t tm_mday,
-                         std::int32_t tm_hour, std::int32_t tm_min, std::int32_t tm_sec);

@@ -2,10 +2,12 @@
 
 #include "line_reader.hpp"
 #include "local_time.hpp"
+#include "series_line.hpp"
 #include "series_writer.hpp"
 #include "stamped_record.hpp"
 
 #include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -30,38 +32,61 @@ int report_failure(int error_fd, const char* what, int error)
     return status_io_error;
 }
 
-}  // namespace
-
-int run_series_filter(int input_fd, int output_fd, int error_fd)
+bool write_series_line(series_writer& writer, const converted_time& time,
+                       std::time_t reference_second, const stamped_record& record)
 {
-    tzset();
-    line_reader reader{};
-    reader.fd = input_fd;
-    series_writer writer;
-    writer.fd = output_fd;
-    writer.line_by_line = isatty(output_fd) == 1;
-    record_line line{};
-    stamped_record record{};
-    local_time_state local_time = make_local_time_state();
-    std::int64_t record_count = 0;
-    std::time_t reference_second = 0;
+    char* out = series_room(writer, series_line_room);
+    return out != nullptr &&
+           end_series_line(writer, format_series_line(out, time, reference_second, record));
+}
 
-    while (read_piece(reader, line)) {
-        parse_record(line, record);
-        const converted_time converted = convert_record(record, local_time);
+// The state of a run, none of it allocated: the reader's and the writer's
+// buffers and the conversion's memo of hours.
+struct run_state {
+    line_reader reader;
+    series_writer writer;
+    record_line line;
+    stamped_record record;
+    local_time_state local_time;
+};
+
+template <class level>
+int run_loop(run_state& run, int error_fd)
+{
+    std::int32_t record_count = 0;
+    std::time_t reference_second = 0;
+    while (read_piece<level>(run.reader, run.line)) {
+        parse_record<level>(run.line, run.record);
+        const converted_time converted = convert_record(run.record, run.local_time);
         if (record_count == 0) {
             reference_second = converted.record_seconds;
         }
-        if (!write_series_line(writer, converted, reference_second, record)) {
-            return report_failure(error_fd, "write", writer.error);
+        if (!write_series_line(run.writer, converted, reference_second, run.record)) {
+            return report_failure(error_fd, "write", run.writer.error);
         }
-        ++record_count;
+        // Past 2^31 lines the count stays put rather than wrap to 0: only
+        // the first line sets the reference.
+        record_count += record_count < INT32_MAX ? 1 : 0;
     }
-    if (!flush_series(writer)) {
-        return report_failure(error_fd, "write", writer.error);
+    if (!flush_series(run.writer)) {
+        return report_failure(error_fd, "write", run.writer.error);
     }
-    if (reader.error != 0) {
-        return report_failure(error_fd, "read", reader.error);
+    if (run.reader.error != 0) {
+        return report_failure(error_fd, "read", run.reader.error);
     }
     return status_end_of_input;
+}
+
+}  // namespace
+
+int run_series_filter(int input_fd, int output_fd, int error_fd, filter_choices choices)
+{
+    tzset();
+
+    run_state run{};
+    run.reader.fd = input_fd;
+    run.writer.fd = output_fd;
+    run.writer.line_by_line = isatty(output_fd) == 1;
+    start_local_time(run.local_time, choices.reuse_mktime_answers);
+    return run_loop<default_level>(run, error_fd);
 }

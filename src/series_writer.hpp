@@ -1,12 +1,7 @@
-// The output line and the buffer it goes through.
+// The output buffer, its writes to the descriptor, and their errors.
 #pragma once
 
-#include "local_time.hpp"
-#include "stamped_record.hpp"
-
 #include <cstddef>
-#include <cstdint>
-#include <ctime>
 
 inline constexpr std::size_t series_buffer_size = std::size_t{1} << 16;
 
@@ -21,21 +16,13 @@ struct series_writer {
     char buffer[series_buffer_size];
 };
 
-// Appends "<elapsed> <channel_1> <channel_2> <channel_3> <2 x channel_4>\n",
-// where elapsed is record_time - reference_second in double precision,
-// written with exactly three decimals as printf's "%.3f" writes it. False
+// Room for `size` more bytes at the end of the buffer, flushing it first
+// when it has less; nullptr once a write has failed.
+char* series_room(series_writer& writer, std::size_t size);
+
+// Takes the bytes written from the room up to end as the next line; false
 // once a write has failed.
-bool write_series_line(series_writer& writer, const converted_time& time,
-                       std::time_t reference_second, const stamped_record& record);
+bool end_series_line(series_writer& writer, const char* end);
 
 // Writes out what the buffer holds. False if a write fails.
 bool flush_series(series_writer& writer);
-
-// Writes elapsed as printf's "%.3f" would and gives the end of the text.
-// out needs room for 32 characters.
-char* format_elapsed(char* out, double elapsed);
-
-// The same for elapsed = time.record_time - reference_second, where
-// record_time is record_seconds + milliseconds * 0.001.
-char* format_elapsed(char* out, const converted_time& time, std::time_t reference_second,
-                     std::int32_t milliseconds);

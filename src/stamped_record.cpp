@@ -1,22 +1,11 @@
 #include "stamped_record.hpp"
 
-#include "window_scan.hpp"
-
 #include <cstddef>
-#include <iterator>
 
 namespace {
 
-// White space as the C locale defines it: space, \t, \n, \v, \f and \r.
-constexpr bool is_space(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-constexpr bool is_digit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+using byte_class::is_digit;
+using byte_class::is_space;
 
 const char* skip_space(const char* p)
 {
@@ -65,7 +54,7 @@ const char* scan_integer(const char* p, std::int32_t& value)
 {
     p = skip_space(p);
     const bool negative = *p == '-';
-    if (*p == '-' || *p == '+') {
+    if (byte_class::is_sign(*p)) {
         ++p;
     }
     if (!is_digit(*p)) {
@@ -81,38 +70,19 @@ const char* scan_integer(const char* p, std::int32_t& value)
     return p;
 }
 
-// The first five slots one token at a time; false where the scan ends.
-bool scan_date(const char*& p, stamped_record& record)
+const char* scan_slot(const char* p, int slot, stamped_record& r)
 {
-    return (p = scan_text(p, record.weekday_token)) != nullptr &&
-           (p = scan_text(p, record.month_token)) != nullptr &&
-           (p = scan_integer(p, record.day)) != nullptr &&
-           (p = scan_text(p, record.time_token)) != nullptr &&
-           (p = scan_integer(p, record.year)) != nullptr;
-}
-
-// Fills the slots in order and stops at the first one the text does not fit.
-// Most lines go through the shortcuts, which see many bytes at once; whatever
-// they leave is scanned one token at a time.
-void scan_fields(const char* p, stamped_record& record)
-{
-    if (scan_common_date(p, record)) {
-        p += 24;
-    } else if (!scan_date(p, record)) {
-        return;
-    }
-    const byte_classes classes = classify_window(p);
-    unsigned at = 0;
-    std::int32_t* const numbers[] = {
-        &record.milliseconds, &record.channel_1, &record.channel_2,
-        &record.channel_3,    &record.channel_4,
-    };
-    constexpr int count = std::size(numbers);
-    int slot = scan_integers_in_window(p, classes, at, numbers, count);
-    for (p += at; slot < count; ++slot) {
-        if ((p = scan_integer(p, *numbers[slot])) == nullptr) {
-            return;
-        }
+    switch (slot) {
+        case 0: return scan_text(p, r.weekday_token);
+        case 1: return scan_text(p, r.month_token);
+        case 2: return scan_integer(p, r.day);
+        case 3: return scan_text(p, r.time_token);
+        case 4: return scan_integer(p, r.year);
+        case 5: return scan_integer(p, r.milliseconds);
+        case 6: return scan_integer(p, r.channel_1);
+        case 7: return scan_integer(p, r.channel_2);
+        case 8: return scan_integer(p, r.channel_3);
+        default: return scan_integer(p, r.channel_4);
     }
 }
 
@@ -127,6 +97,32 @@ std::int32_t column_pair(const char* token, int first)
 }
 
 }  // namespace
+
+namespace stamped_record_detail {
+
+const char* scan_tokens(const char* p, int first, stamped_record& record)
+{
+    for (int slot = first; slot < slots; ++slot) {
+        p = scan_slot(p, slot, record);
+        if (p == nullptr) {
+            return nullptr;
+        }
+        if (slot == date_slots - 1) {
+            return p;  // the numbers that follow may take the window shortcut
+        }
+    }
+    return p;
+}
+
+void derive_fields(stamped_record& record)
+{
+    record.hour = column_pair(record.time_token, 0);
+    record.minute = column_pair(record.time_token, 3);
+    record.second = column_pair(record.time_token, 6);
+    record.month = month_index(record.month_token);
+}
+
+}  // namespace stamped_record_detail
 
 std::int32_t month_index(const char* month_token)
 {
@@ -150,13 +146,4 @@ std::int32_t month_index(const char* month_token)
         case pack('D', 'e', 'c'): return 11;
         default: return 8;
     }
-}
-
-void parse_record(const record_line& line, stamped_record& record)
-{
-    scan_fields(line.text, record);
-    record.hour = column_pair(record.time_token, 0);
-    record.minute = column_pair(record.time_token, 3);
-    record.second = column_pair(record.time_token, 6);
-    record.month = month_index(record.month_token);
 }

@@ -1,17 +1,15 @@
-// The parsed form of one input line and the scanner that fills it.
+// The parsed form of one input line, and parse_record, which fills it. Every
+// way of scanning a line sits behind parse_record: the shortcuts of
+// window_scan.hpp where the line has the common shape, and the
+// token-by-token scan of stamped_record.cpp for the rest.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include "line_reader.hpp"
+#include "simd/level.hpp"
+#include "window_scan.hpp"
 
-// One piece of input as the scanner takes it: at most 130 bytes of text,
-// ended by a NUL. The room after the terminator lets the scanner and the
-// reader move whole words at a time without leaving the buffer; zero it once
-// so that those bytes are never indeterminate.
-struct record_line {
-    static constexpr std::size_t max_length = 130;
-    char text[max_length + 46];
-};
+#include <cstdint>
+#include <cstring>
 
 // One record, kept for the whole run. A line overwrites only the fields it
 // supplies; every other field keeps what an earlier line put there. The text
@@ -36,14 +34,78 @@ struct stamped_record {
     std::int32_t month;  // 0 to 11
 };
 
-// Scans one piece of input into the record: weekday, month, day, time, year,
-// milliseconds and four channels, separated by white space. Scanning stops
-// at the first token that does not fit its slot, or at the end of the text;
-// the slots from there on keep their values. Then derives the hour, minute
-// and second from fixed columns of the time token and the month number from
-// the month token. It never fails.
-void parse_record(const record_line& line, stamped_record& record);
-
 // 0 to 11 for a token whose first three characters are "Jan" to "Dec"
 // (case-sensitive, anything may follow), 8 when none matches.
 std::int32_t month_index(const char* month_token);
+
+namespace stamped_record_detail {
+
+// The ten slots of a line in order: weekday, month, day, time, year,
+// milliseconds and the four channels.
+inline constexpr int date_slots = 5;
+inline constexpr int slots = 10;
+static_assert(slots - date_slots == window_numbers::most);
+
+// Fills slots from `first` on, one token at a time from p, and stops where a
+// token does not fit its slot or the text ends; then gives nullptr. Started
+// among the date slots, it stops after the last of them and gives the
+// position there, so that the numbers can take the window shortcut.
+const char* scan_tokens(const char* p, int first, stamped_record& record);
+
+// Hour, minute and second from the time token's columns, and the month number.
+void derive_fields(stamped_record& record);
+
+inline void store_date(const date_prefix& date, stamped_record& record)
+{
+    std::memcpy(record.weekday_token, date.weekday, 3);
+    record.weekday_token[3] = '\0';
+    std::memcpy(record.month_token, date.month, 3);
+    record.month_token[3] = '\0';
+    record.day = date.day;
+    std::memcpy(record.time_token, date.time, 8);
+    record.time_token[8] = '\0';
+    record.year = date.year;
+}
+
+inline void store_numbers(const window_numbers& numbers, stamped_record& record)
+{
+    std::int32_t* const fields[] = {&record.milliseconds, &record.channel_1, &record.channel_2,
+                                    &record.channel_3, &record.channel_4};
+    for (int i = 0; i < numbers.count; ++i) {
+        *fields[i] = numbers.values[i];
+    }
+}
+
+}  // namespace stamped_record_detail
+
+// Scans one piece of input into the record: the ten slots, separated by
+// white space. Scanning stops at the first token that does not fit its slot,
+// or at the end of the text; the slots from there on keep their values. Then
+// derives the hour, minute and second from fixed columns of the time token
+// and the month number from the month token. It never fails.
+template <class level>
+void parse_record(const record_line& line, stamped_record& record)
+{
+    using namespace stamped_record_detail;
+    const char* p = line.text;
+    date_prefix date;
+    if (read_date_prefix(p, date)) {
+        store_date(date, record);
+        p += date_prefix::length;
+    } else {
+        p = scan_tokens(p, 0, record);
+    }
+    if (p != nullptr) {
+        const window_numbers numbers = read_window_numbers<level>(p, window_numbers::most);
+        store_numbers(numbers, record);
+        if (!numbers.ended && numbers.count < window_numbers::most) {
+            scan_tokens(p + numbers.after, date_slots + numbers.count, record);
+        }
+    }
+    derive_fields(record);
+}
+
+inline void parse_record(const record_line& line, stamped_record& record)
+{
+    parse_record<default_level>(line, record);
+}

@@ -1,35 +1,104 @@
-// Shortcuts for the record scanner that look at many bytes of a line at once.
-// Each one either fills slots exactly as the token-by-token scan would, or
-// leaves them to it.
+// Shortcuts of the record scanner that look at many bytes of a line at
+// once. Each one either reads fields exactly as the token-by-token scan in
+// stamped_record.cpp would, or reads nothing and leaves the line to it. They
+// give values; only stamped_record.hpp puts them into a record.
 #pragma once
 
-#include "stamped_record.hpp"
+#include "line_reader.hpp"
+#include "simd/byte_class.hpp"
+#include "simd/words.hpp"
 
+#include <bit>
 #include <cstdint>
 
-// For a line that starts "Www Mmm DD HH:MM:SS YYYY" (three-character
-// weekday and month, two-digit day, eight-character time and four-digit
-// year, each after one space, and no digit after the year), fills the first
-// five slots and gives true; for any other line changes nothing. Reads 25
-// bytes at p.
-bool scan_common_date(const char* p, stamped_record& record);
-
-// Bit i of each mask tells the class of byte i of a 32-byte window; the
-// bits above 31 are clear, so that runs end at the window's edge.
-struct byte_classes {
-    std::uint64_t space;  // white space: space, \t, \n, \v, \f, \r
-    std::uint64_t sign;   // '+' or '-'
-    std::uint64_t minus;  // '-'
-    std::uint64_t digit;  // '0' to '9'
+// The first five fields of a line that starts "Www Mmm DD HH:MM:SS YYYY".
+struct date_prefix {
+    static constexpr unsigned length = 24;
+    static_assert(sizeof "Www Mmm DD HH:MM:SS YYYY" - 1 == length);
+    static_assert(sizeof(record_line::text) > length, "the byte after the prefix is read too");
+    const char* weekday;  // 3 characters
+    const char* month;    // 3 characters
+    std::int32_t day;
+    const char* time;  // 8 characters
+    std::int32_t year;
 };
 
-// The classes of the 32 bytes at p, which must all be readable.
-byte_classes classify_window(const char* p);
+// For a line at p that starts with a three-character weekday and month, a
+// two-digit day, an eight-character time and a four-digit year, each after
+// one space, and has no digit after the year, fills date and gives true.
+// The token scan reads such a line the same way: no field is longer than its
+// slot, and a digit after the year would belong to it. Reads length + 1
+// bytes at p. (Three word tests instead of five token scans; benchmark
+// "parse/date_prefix" against "parse/token_by_token".)
+inline bool read_date_prefix(const char* p, date_prefix& date)
+{
+    using namespace words;
+    constexpr std::uint64_t space = ' ' * ones;
+    const std::uint64_t w0 = load_64(p);
+    const std::uint64_t w1 = load_64(p + 8);
+    const std::uint64_t w2 = load_64(p + 16);
+    // Bytes 3, 7, 10 and 19 are spaces; 8-9 and 20-23 digits; the rest above ' '.
+    const bool fits =
+        (w0 & 0xFF000000FF000000u) == (space & 0xFF000000FF000000u) &&
+        (w1 & 0xFF0000u) == (space & 0xFF0000u) && (w2 & 0xFF000000u) == (space & 0xFF000000u) &&
+        (above_space(w0) & 0x0080808000808080u) == 0x0080808000808080u &&
+        (above_space(w1) & 0x8080808080000000u) == 0x8080808080000000u &&
+        (above_space(w2) & 0x808080u) == 0x808080u && (non_digits(w1) & 0x8080u) == 0 &&
+        (non_digits(w2) >> 32) == 0 && !byte_class::is_digit(p[date_prefix::length]);
+    if (!fits) {
+        return false;
+    }
+    const auto digit = [p](int i) { return static_cast<std::int32_t>(p[i] - '0'); };
+    date = {p, p + 4, 10 * digit(8) + digit(9), p + 11,
+            1000 * digit(20) + 100 * digit(21) + 10 * digit(22) + digit(23)};
+    return true;
+}
 
-// Fills integer slots in order from the numbers of the window, starting at
-// bit `at`, and moves `at` past the last number read. Stops at a number that
-// does not end inside the window or has more than eight digits, and gives
-// the index of that slot, which the token-by-token scan takes over. When a
-// slot's text is not a number, the scan ends there: gives count + 1.
-int scan_integers_in_window(const char* window, const byte_classes& classes, unsigned& at,
-                            std::int32_t* const slots[], int count);
+// The integers found in one window: how many, and where the scan stands.
+struct window_numbers {
+    static constexpr int most = 5;
+    std::int32_t values[most];
+    int count;       // values read
+    bool ended;      // the text of the next slot is not a number: the scan ends there
+    unsigned after;  // bytes from the window's start to the end of the last value read
+};
+
+// Reads up to `wanted` integers from the window at p as the token scan
+// would: white space, an optional sign, digits. Stops early at a number that
+// may go on past the window or has more than eight digits, which the token
+// scan then takes over. Reads record_line::scan_reach bytes at p. (Byte
+// classes of a whole window instead of a loop per byte; benchmark
+// "parse/window_numbers".)
+template <class level>
+window_numbers read_window_numbers(const char* p, int wanted)
+{
+    static_assert(record_line::scan_reach >= window_classes::size + sizeof(std::uint64_t));
+    const window_classes classes = level::classify(p);
+    window_numbers found{};
+#pragma GCC unroll 8
+    for (; found.count < wanted; ++found.count) {
+        // Past the window no byte counts as space or digit, so start and
+        // first stay at most window_classes::size.
+        const unsigned at = found.after;
+        const auto start = at + static_cast<unsigned>(std::countr_zero(~classes.space >> at));
+        const unsigned first = start + static_cast<unsigned>(classes.sign >> start & 1);
+        const auto run = static_cast<unsigned>(std::countr_zero(~classes.digit >> first));
+        if (first + run >= window_classes::size || run > 8) {
+            break;
+        }
+        if (run == 0) {
+            found.ended = true;
+            break;
+        }
+        // The digits moved to the top, so that the bytes shifted in count as
+        // leading zeros. Most numbers in a log have at most four digits.
+        const std::uint32_t magnitude =
+            run <= 4 ? words::four_digit_value(words::load_32(p + first) << (32 - 8 * run))
+                     : static_cast<std::uint32_t>(
+                           words::eight_digit_value(words::load_64(p + first) << (64 - 8 * run)));
+        const std::uint32_t flip = 0u - static_cast<std::uint32_t>(classes.minus >> start & 1);
+        found.values[found.count] = static_cast<std::int32_t>((magnitude ^ flip) - flip);
+        found.after = first + run;
+    }
+    return found;
+}

@@ -1,71 +1,36 @@
 // Runs stamp_series and the reference filter as child processes: over every
 // case file in tests/cases (its README gives the format), and with failing
 // input and output.
+#include "child_process.hpp"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <sstream>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> binaries = {STAMP_SERIES_PATH, REFERENCE_FILTER_PATH};
+using program = std::vector<std::string>;
 
-// A descriptor that reads back the given bytes from the start.
-int memory_file(std::string_view bytes)
-{
-    const int fd = memfd_create("cli", MFD_CLOEXEC);
-    EXPECT_EQ(pwrite(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
-    return fd;
-}
+// The filter, the reference it must match, and the filter with mktime for
+// every record.
+const std::vector<program> programs = {
+    {STAMP_SERIES_PATH}, {REFERENCE_FILTER_PATH}, {FILTER_VARIANT_PATH, "every-mktime"}};
 
-std::string read_back(int fd)
+std::string program_name(const program& p)
 {
-    std::string text(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
-    EXPECT_EQ(pread(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
-    return text;
-}
-
-int wait_for(pid_t pid)
-{
-    int status = -1;
-    waitpid(pid, &status, 0);
-    return status;
-}
-
-// Runs argv[0] on the given descriptors, stdout closed when output_fd is
-// negative, with TZ set to tz or unset and SIGPIPE at its default action, and
-// gives its wait status.
-int run(std::vector<std::string> argv, const std::optional<std::string>& tz, int input_fd,
-        int output_fd, int error_fd)
-{
-    std::vector<char*> pointers;
-    for (std::string& arg : argv)
-        pointers.push_back(arg.data());
-    pointers.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(input_fd, STDIN_FILENO);
-        output_fd < 0 ? close(STDOUT_FILENO) : dup2(output_fd, STDOUT_FILENO);
-        dup2(error_fd, STDERR_FILENO);
-        tz ? setenv("TZ", tz->c_str(), 1) : unsetenv("TZ");
-        signal(SIGPIPE, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        execv(pointers[0], pointers.data());
-        _exit(127);
-    }
-    return wait_for(pid);
+    std::string name = fs::path(p[0]).stem().string();
+    for (std::size_t i = 1; i < p.size(); ++i)
+        name += "_" + p[i];
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
 }
 
 // The bytes of a "<" or ">" line: \xHH escapes, a newline unless it ends in \c.
@@ -91,14 +56,15 @@ std::vector<fs::path> case_files()
     return files;
 }
 
-class cli_cases : public testing::TestWithParam<std::tuple<fs::path, std::string>> {};
+class cli_cases : public testing::TestWithParam<std::tuple<fs::path, program>> {};
 
 TEST_P(cli_cases, prints_the_expected_series_and_status)
 {
     const auto& [path, binary] = GetParam();
-    std::vector<std::string> argv{binary};
+    program argv = binary;
     std::optional<std::string> tz;
-    std::string input, output;
+    std::string input;
+    std::string output;
     int status = 1;
     std::ifstream file(path, std::ios::binary);
     for (std::string line; std::getline(file, line);) {
@@ -116,20 +82,16 @@ TEST_P(cli_cases, prints_the_expected_series_and_status)
         else if (!key.empty() && key[0] != '#')
             ADD_FAILURE() << "unknown line " << line;
     }
-    const int in = memory_file(input), out = memory_file(""), err = memory_file("");
-    EXPECT_EQ(run(argv, tz, in, out, err), status << 8);
-    EXPECT_EQ(read_back(out), output);
-    EXPECT_EQ(read_back(err), "");
-    for (const int fd : {in, out, err})
-        close(fd);
+    const outcome got = run_on(argv, tz, input);
+    EXPECT_EQ(got, (outcome{status << 8, output, ""}));
 }
 
 INSTANTIATE_TEST_SUITE_P(files, cli_cases,
                          testing::Combine(testing::ValuesIn(case_files()),
-                                          testing::ValuesIn(binaries)),
+                                          testing::ValuesIn(programs)),
                          [](const auto& info) {
                              return std::get<0>(info.param).stem().string() + "_" +
-                                    fs::path(std::get<1>(info.param)).stem().string();
+                                    program_name(std::get<1>(info.param));
                          });
 
 enum class sink { captured, closed, full, one_byte_reader };
@@ -154,7 +116,7 @@ const fault_case fault_cases[] = {
 };
 // clang-format on
 
-class fault_matrix : public testing::TestWithParam<std::string> {};
+class fault_matrix : public testing::TestWithParam<program> {};
 
 TEST_P(fault_matrix, reports_lost_output_once_and_dies_quietly_by_sigpipe)
 {
@@ -180,15 +142,15 @@ TEST_P(fault_matrix, reports_lost_output_once_and_dies_quietly_by_sigpipe)
             close(pipe_fds[0]);
             output = pipe_fds[1];
         }
-        EXPECT_EQ(run({GetParam()}, "UTC", input, output, error), c.status);
+        EXPECT_EQ(run_child(GetParam(), "UTC", input, output, error), c.status);
         EXPECT_TRUE(reader < 0 || wait_for(reader) == 0);
-        EXPECT_EQ(read_back(error), c.error_text);
-        for (const int fd : {input, output, error})
+        EXPECT_EQ(contents_of(error), c.error_text);
+        for (const int fd : {input, output})
             close(fd);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(binaries, fault_matrix, testing::ValuesIn(binaries),
-                         [](const auto& info) { return fs::path(info.param).stem().string(); });
+INSTANTIATE_TEST_SUITE_P(programs, fault_matrix, testing::ValuesIn(programs),
+                         [](const auto& info) { return program_name(info.param); });
 
 }  // namespace

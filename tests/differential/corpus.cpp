@@ -1,37 +1,13 @@
 #include "corpus.hpp"
 
+#include "log_writer.hpp"
+
 #include <algorithm>
-#include <array>
 #include <ctime>
-#include <random>
 
 namespace {
 
-// Raw engine output mapped by hand: the same bytes with any standard library.
-class corpus_rng {
-public:
-    explicit corpus_rng(std::uint64_t seed) : engine_(seed) {}
-    std::uint64_t raw() { return engine_(); }
-    std::int64_t between(std::int64_t low, std::int64_t high)  // inclusive, high - low < 2^62
-    {
-        return low +
-               static_cast<std::int64_t>(engine_() % static_cast<std::uint64_t>(high - low + 1));
-    }
-    bool chance(int percent) { return between(0, 99) < percent; }
-    template <typename T, std::size_t n>
-    const T& pick(const T (&table)[n])
-    {
-        return table[between(0, n - 1)];
-    }
-
-private:
-    std::mt19937_64 engine_;
-};
-
 // clang-format off
-const char* const weekday_names[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char* const month_names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 const char* const odd_months[] = {"Sept", "sep", "SEP", "Ja", "J", "January", "Xyz", "mAY", "Fe", "Nov."};
 const char* const odd_times[] = {"9:05:00", "12.34.56", "99:99:99", "1:2", "12:34", "23:59:60",
                                  "24:00:00", "-1:-2:-3", "123456789012345678", "::::::::", "T",
@@ -40,65 +16,31 @@ const char* const odd_numbers[] = {
     "+", "-", "99999999999999999999999", "-99999999999999999999999", "2147483647", "2147483648",
     "-2147483648", "-2147483649", "1073741824", "-1073741825", "+7", "-0", "007", "0x1A", "12abc",
     "1e3", "--1", "+-1", "01", "0", "32", "-1", "1900", "2038", "1969", "10000", "-5000", "17th"};
-const char* const separators[] = {" ", "\t", "  ", " \t ", "\v", "\f", "\r", "\t\t"};
+const char* const lead_space[] = {" ", "\t", "  ", " \t ", "\v", "\f", "\r", "\t\t"};
 const char* const odd_lines[] = {"", " ", "\t\r", "\r", "weekday month day time year ms a b c d",
                                  "#", "Mon", "Mon Sep", "Mon Sep 17", "-"};
 // clang-format on
 
-using tokens = std::array<std::string, 10>;
-
-tokens record_tokens(const std::tm& t, corpus_rng& rng)
-{
-    char time[16];
-    std::snprintf(time, sizeof time, "%02d:%02d:%02d", t.tm_hour, t.tm_min, t.tm_sec);
-    tokens line = {weekday_names[t.tm_wday],           month_names[t.tm_mon],
-                   std::to_string(t.tm_mday),          time,
-                   std::to_string(t.tm_year + 1900LL), std::to_string(rng.between(0, 999))};
-    for (std::size_t i = 6; i < line.size(); ++i)
-        line[i] = std::to_string(rng.chance(4) ? static_cast<std::int32_t>(rng.raw())
-                                               : rng.between(-999, 999));
-    return line;
-}
-
-std::string joined(const tokens& line, std::size_t count, bool odd_separators, corpus_rng& rng)
-{
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) {
-        text += i == 0 ? "" : odd_separators ? rng.pick(separators) : " ";
-        text += line[i];
-    }
-    return text;
-}
-
-// The record of a local time: an instant's, or one given as seconds of the
-// local calendar counted as if they were UTC (a wall time).
-std::tm fields_of(std::int64_t seconds, bool wall)
+std::tm local_fields(std::int64_t seconds)
 {
     const std::time_t t = seconds;
     std::tm fields{};
-    wall ? gmtime_r(&t, &fields) : localtime_r(&t, &fields);
+    localtime_r(&t, &fields);
     return fields;
-}
-
-void put_record(std::string& out, std::int64_t seconds, bool wall, corpus_rng& rng,
-                int blank_percent = 20)
-{
-    out += joined(record_tokens(fields_of(seconds, wall), rng), 10, false, rng) + '\n';
-    if (rng.chance(blank_percent)) out += rng.chance(80) ? "\n" : " \t\r\n";  // repeats the record
 }
 
 std::int64_t step_after(corpus_rng& rng)
 {
     if (rng.chance(2)) return -rng.between(1, 7200);
-    return rng.chance(2) ? rng.between(3600, 90 * 86400) : rng.between(0, 3);
+    return rng.chance(2) ? rng.between(3600, std::int64_t{90} * 86400) : rng.between(0, 3);
 }
 
 // Records just before and after the transition and in its gap or overlap,
 // then back in the gap or overlap from the far side, with blank lines between.
 void walk(std::string& out, corpus_rng& rng, std::int64_t transition)
 {
-    const std::int64_t before = fields_of(transition - 1, false).tm_gmtoff;
-    const std::int64_t after = fields_of(transition, false).tm_gmtoff;
+    const std::int64_t before = local_fields(transition - 1).tm_gmtoff;
+    const std::int64_t after = local_fields(transition).tm_gmtoff;
     // Wall times in [low, high) are skipped, or repeated, at the transition.
     const std::int64_t low = transition + std::min(before, after);
     const std::int64_t high = transition + std::max(before, after);
@@ -131,10 +73,10 @@ std::string padded(std::string text, corpus_rng& rng)
 
 // A record with one to three odd tokens, a cut, or odd separators, and then
 // perhaps a NUL, a cut, padding, a CR or leading white space, or an odd line.
-std::string mangled_line(const std::tm& t, corpus_rng& rng)
+std::string mangled_line(std::int64_t instant, corpus_rng& rng)
 {
     static const std::size_t number_slots[] = {2, 4, 5, 6, 7, 8, 9};
-    tokens line = record_tokens(t, rng);
+    record_tokens line = tokens_at(instant, false, rng);
     std::size_t count = line.size();
     bool odd_separators = rng.chance(10);
     for (int mutations = static_cast<int>(rng.between(1, 3)); mutations > 0; --mutations) {
@@ -148,12 +90,19 @@ std::string mangled_line(const std::tm& t, corpus_rng& rng)
     }
     std::string text = joined(line, count, odd_separators, rng);
     switch (rng.between(0, 9)) {
-        case 0: text.insert(static_cast<std::size_t>(rng.between(0, text.size())), 1, '\0'); break;
-        case 1: text.resize(static_cast<std::size_t>(rng.between(0, text.size()))); break;
+        case 0:
+            text.insert(
+                static_cast<std::size_t>(rng.between(0, static_cast<std::int64_t>(text.size()))), 1,
+                '\0');
+            break;
+        case 1:
+            text.resize(
+                static_cast<std::size_t>(rng.between(0, static_cast<std::int64_t>(text.size()))));
+            break;
         case 2: text = padded(text, rng); break;
         case 3: text = rng.pick(odd_lines); break;
         case 4: text += '\r'; break;
-        case 5: text.insert(0, rng.pick(separators)); break;
+        case 5: text.insert(0, rng.pick(lead_space)); break;
         default: break;
     }
     return text + '\n';
@@ -165,12 +114,12 @@ std::vector<std::int64_t> zone_transitions(std::int64_t from, std::int64_t to)
 {
     std::vector<std::int64_t> found;
     for (std::int64_t low = from; low < to;) {
-        const std::tm now = fields_of(low, false);
+        const std::tm now = local_fields(low);
         const auto same_rules = [&now](std::int64_t at) {
-            const std::tm then = fields_of(at, false);
+            const std::tm then = local_fields(at);
             return then.tm_gmtoff == now.tm_gmtoff && then.tm_isdst == now.tm_isdst;
         };
-        std::int64_t high = low + 12 * 3600;  // low is under the rules of now
+        std::int64_t high = low + std::int64_t{12} * 3600;  // low is under the rules of now
         if (!same_rules(high)) {
             while (high - low > 1) {
                 const std::int64_t middle = low + (high - low) / 2;
@@ -199,9 +148,8 @@ std::string mangled_lines(corpus_rng& rng, int lines)
     std::string out;
     std::int64_t instant = rng.between(0, 2000000000);
     for (int i = 0; i < lines; ++i, instant += step_after(rng)) {
-        const std::tm local = fields_of(instant, false);
-        out += rng.chance(30) ? mangled_line(local, rng)
-                              : joined(record_tokens(local, rng), 10, false, rng) + '\n';
+        out += rng.chance(30) ? mangled_line(instant, rng)
+                              : joined(tokens_at(instant, false, rng), 10, false, rng) + '\n';
     }
     out.pop_back();
     return out;

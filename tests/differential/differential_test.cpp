@@ -1,73 +1,51 @@
-// Runs the reference filter and stamp_series over the same generated logs in
-// many time zones and requires the same output bytes, messages and exit
-// status. A failing input is kept as differential-failure-N.log.
+// Runs the reference filter and stamp_series (and any further builds of it)
+// over the same generated logs in many time zones and TZ strings, and
+// requires the same output bytes, messages and exit status. A failing input
+// is kept as differential-failure-N.log.
 //
-// usage: differential_test REFERENCE PRODUCT [--all-zones]
+// usage: differential_test [--all-zones] REFERENCE PRODUCT [PRODUCT ...]
+//   where a PRODUCT may carry arguments: "path arg"
+#include "child_process.hpp"
 #include "corpus.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// "-" leaves TZ unset.
-// clang-format off
-const std::vector<std::string> default_zones = {
-    "America/New_York",  "Europe/Dublin",    "Australia/Lord_Howe", "Pacific/Apia",
-    "Africa/Casablanca", "Antarctica/Troll", "Pacific/Chatham",     "Asia/Kolkata",
-    "America/Sao_Paulo", "Europe/Moscow",    "-"};
-// clang-format on
+using program = std::vector<std::string>;
 
-struct outcome {
-    int status;
-    std::string out, err;
-    bool operator==(const outcome&) const = default;
-};
+// std::nullopt leaves TZ unset.
+const std::vector<std::optional<std::string>> default_zones = {
+    "America/New_York",     "Europe/Dublin",    "Australia/Lord_Howe", "Pacific/Apia",
+    "Africa/Casablanca",    "Antarctica/Troll", "Pacific/Chatham",     "Asia/Kolkata",
+    "America/Sao_Paulo",    "Europe/Moscow",    "right/Europe/London", "right/America/New_York",
+    "right/Asia/Kathmandu", std::nullopt};
 
 struct session {
-    std::string reference, product, dir;
+    program reference;
+    std::vector<program> products;
     long long inputs = 0, lines = 0, failures = 0;
 };
 
-std::string read_all(const std::string& path)
+std::string zone_name(const std::optional<std::string>& tz)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return tz ? *tz : "(TZ unset)";
 }
 
-void write_all(const std::string& path, const std::string& text)
+// Shows the first line of output that differs, and keeps the input.
+void report(session& s, const std::string& what, const std::string& input, const outcome& want,
+            const outcome& got, const program& product)
 {
-    std::ofstream(path, std::ios::binary)
-        .write(text.data(), static_cast<std::streamsize>(text.size()));
-}
-
-// Paths hold no quote; in "|command" feeds stdin from a pipe, out "" closes stdout.
-outcome run(const session& s, const std::string& program, const std::string& in,
-            const std::string& out)
-{
-    const std::string command = (in.starts_with("|") ? in.substr(1) + " | '" + program + "'"
-                                                     : "'" + program + "' <'" + in + "'") +
-                                (out.empty() ? " >&-" : " >'" + out + "'") + " 2>'" + s.dir +
-                                "/err'";
-    const int status = std::system(command.c_str());
-    return {status, out == s.dir + "/out" ? read_all(out) : "", read_all(s.dir + "/err")};
-}
-
-// Shows the first line of output that differs.
-void compare(session& s, const std::string& zone, const std::string& input, const std::string& in,
-             const std::string& out)
-{
-    if (in == s.dir + "/in") write_all(in, input);
-    const outcome want = run(s, s.reference, in, out), got = run(s, s.product, in, out);
-    ++s.inputs;
-    s.lines += std::count(want.out.begin(), want.out.end(), '\n');
-    if (want == got) return;
     const auto at = static_cast<std::size_t>(
         std::mismatch(want.out.begin(), want.out.end(), got.out.begin(), got.out.end()).first -
         want.out.begin());
@@ -77,83 +55,153 @@ void compare(session& s, const std::string& zone, const std::string& input, cons
     };
     const std::string kept =
         fs::absolute("differential-failure-" + std::to_string(++s.failures) + ".log");
-    write_all(kept, input);
+    std::ofstream(kept, std::ios::binary) << input;
     std::printf(
-        "DIFFERENCE in TZ=%s, input %s\n  wait status %#x vs %#x, stderr \"%s\" vs \"%s\"\n"
-        "  output line %td: reference \"%s\", stamp_series \"%s\"\n",
-        zone.c_str(), kept.c_str(), want.status, got.status, want.err.c_str(), got.err.c_str(),
-        std::count(want.out.begin(), want.out.begin() + at, '\n') + 1, line(want.out).c_str(),
-        line(got.out).c_str());
+        "DIFFERENCE for %s in %s, input %s\n  wait status %#x vs %#x, stderr \"%s\" vs \"%s\"\n"
+        "  output line %td: reference \"%s\", product \"%s\"\n",
+        product[0].c_str(), what.c_str(), kept.c_str(), want.status, got.status, want.err.c_str(),
+        got.err.c_str(),
+        std::count(want.out.begin(), want.out.begin() + static_cast<std::ptrdiff_t>(at), '\n') + 1,
+        line(want.out).c_str(), line(got.out).c_str());
+}
+
+void compare(session& s, const std::optional<std::string>& tz, const std::string& input)
+{
+    const outcome want = run_on(s.reference, tz, input);
+    ++s.inputs;
+    s.lines += std::count(want.out.begin(), want.out.end(), '\n');
+    for (const program& product : s.products) {
+        const outcome got = run_on(product, tz, input);
+        if (!(want == got)) report(s, zone_name(tz), input, want, got, product);
+    }
 }
 
 // Walks across each offset change, random dates and, with all_kinds, long
 // well-formed and mangled logs; seeded by the zone's name (FNV-1a).
-void compare_zone(session& s, const std::string& zone, bool all_kinds)
+void compare_zone(session& s, const std::optional<std::string>& tz, bool all_kinds)
 {
-    zone == "-" ? unsetenv("TZ") : setenv("TZ", zone.c_str(), 1);
+    tz ? setenv("TZ", tz->c_str(), 1) : unsetenv("TZ");
     tzset();
     std::uint64_t seed = 14695981039346656037u;
-    for (const char c : zone)
+    for (const char c : zone_name(tz))
         seed = (seed ^ static_cast<unsigned char>(c)) * 1099511628211u;
-    const long long lines = s.lines, inputs = s.inputs;
+    const long long lines = s.lines;
+    const long long inputs = s.inputs;
     for (const std::string& input : zone_logs(seed, all_kinds))
-        compare(s, zone, input, s.dir + "/in", s.dir + "/out");
-    std::printf("%-32s %5lld inputs %8lld lines\n", zone.c_str(), s.inputs - inputs,
+        compare(s, tz, input);
+    std::printf("%-32s %5lld inputs %8lld lines\n", zone_name(tz).c_str(), s.inputs - inputs,
                 s.lines - lines);
 }
 
-// Stdin a directory or a pipe that brings a few bytes at a time; stdout
-// /dev/full or closed.
+void compare_rules(session& s, int count)
+{
+    const long long lines = s.lines;
+    const long long inputs = s.inputs;
+    const std::vector<rule_zone> zones = rule_zones(20011028, count);
+    for (const rule_zone& zone : zones)
+        for (const std::string& log : zone.logs)
+            compare(s, zone.tz, log);
+    std::printf("%-32s %5lld inputs %8lld lines\n",
+                (std::to_string(zones.size()) + " TZ strings with rules").c_str(),
+                s.inputs - inputs, s.lines - lines);
+}
+
+// Stdin the log, a directory, or a pipe fed `chunk` bytes at a time; stdout
+// captured, /dev/full or closed.
+struct io_case {
+    enum { log, directory, pipe } input;
+    enum { captured, full, closed } output;
+    int chunk;
+};
+
+outcome run_io(const program& p, const io_case& c, const std::string& log)
+{
+    const fed_pipe fed = c.input == io_case::pipe ? feed_pipe(log, c.chunk) : fed_pipe{-1, -1};
+    const int in = c.input == io_case::pipe        ? fed.read_fd
+                   : c.input == io_case::directory ? open("/", O_RDONLY | O_CLOEXEC)
+                                                   : memory_file(log);
+    const int out = c.output == io_case::captured ? memory_file("")
+                    : c.output == io_case::full   ? open("/dev/full", O_WRONLY | O_CLOEXEC)
+                                                  : -1;
+    const int err = memory_file("");
+    const int status = run_child(p, "America/New_York", in, out, err);
+    close(in);
+    if (fed.writer > 0) wait_for(fed.writer);
+    std::string text = c.output == io_case::captured ? contents_of(out) : "";
+    if (c.output == io_case::full) close(out);
+    return {status, text, contents_of(err)};
+}
+
 void compare_io(session& s)
 {
-    setenv("TZ", "America/New_York", 1);
-    tzset();
-    const std::string log = s.dir + "/log", out = s.dir + "/out", dd = "|dd status=none if=" + log;
-    write_all(log, mixed_log(1));
-    const std::string cases[][2] = {
-        {"/", out},        {log, "/dev/full"},  {"/dev/null", "/dev/full"}, {log, ""},
-        {"/dev/null", ""}, {dd + " bs=7", out}, {dd + " bs=61", out}};
+    const std::string log = mixed_log(1);
+    const io_case cases[] = {{io_case::directory, io_case::captured, 0},
+                             {io_case::log, io_case::full, 0},
+                             {io_case::log, io_case::closed, 0},
+                             {io_case::pipe, io_case::captured, 7},
+                             {io_case::pipe, io_case::captured, 61}};
     const long long lines = s.lines;
-    for (const auto& [in, to] : cases)
-        compare(s, "America/New_York", "(" + in + " to " + to + ")", in, to);
+    for (const io_case& c : cases) {
+        const outcome want = run_io(s.reference, c, log);
+        ++s.inputs;
+        s.lines += std::count(want.out.begin(), want.out.end(), '\n');
+        for (const program& product : s.products) {
+            const outcome got = run_io(product, c, log);
+            if (!(want == got)) report(s, "an input/output case", log, want, got, product);
+        }
+    }
     std::printf("%-32s %5zu inputs %8lld lines\n", "pipes, read and write failures",
                 std::size(cases), s.lines - lines);
 }
 
 // Every TZif file once: posix/, right/ and names that link to others left out.
-std::vector<std::string> all_zones()
+std::vector<std::optional<std::string>> all_zones()
 {
     const fs::path root = "/usr/share/zoneinfo";
-    std::vector<std::string> zones;
+    std::vector<std::optional<std::string>> zones;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
          ++it) {
         const std::string name = it->path().lexically_relative(root);
         if (name == "posix" || name == "right") it.disable_recursion_pending();
-        if (!it->is_symlink() && it->is_regular_file() && read_all(it->path()).starts_with("TZif"))
+        std::ifstream file(it->path(), std::ios::binary);
+        char magic[4] = {};
+        if (!it->is_symlink() && it->is_regular_file() && file.read(magic, 4) &&
+            std::string_view(magic, 4) == "TZif")
             zones.push_back(name);
     }
     std::sort(zones.begin(), zones.end());
     return zones;
 }
 
+program split(const std::string& text)
+{
+    std::istringstream words(text);
+    program p{std::istream_iterator<std::string>(words), {}};
+    p[0] = fs::absolute(p[0]);
+    return p;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const bool every_zone = argc == 4 && argv[3] == std::string_view("--all-zones");
-    if (argc != 3 && !every_zone) {
-        std::fprintf(stderr, "usage: %s REFERENCE PRODUCT [--all-zones]\n", argv[0]);
+    const bool every_zone = argc > 1 && argv[1] == std::string_view("--all-zones");
+    const int first = every_zone ? 2 : 1;
+    if (argc - first < 2) {
+        std::fprintf(stderr, "usage: %s [--all-zones] REFERENCE PRODUCT [PRODUCT ...]\n", argv[0]);
         return 2;
     }
-    const std::vector<std::string> zones = every_zone ? all_zones() : default_zones;
-    char dir[] = "/tmp/stamp_series_differential.XXXXXX";
-    if (mkdtemp(dir) == nullptr) return 2;
-    session s{fs::absolute(argv[1]), fs::absolute(argv[2]), dir};
-    for (const std::string& zone : zones)
+    session s{split(argv[first]), {}};
+    for (int i = first + 1; i < argc; ++i)
+        s.products.push_back(split(argv[i]));
+    const auto zones = every_zone ? all_zones() : default_zones;
+    for (const auto& zone : zones)
         compare_zone(s, zone, !every_zone);
-    if (!every_zone) compare_io(s);
+    if (!every_zone) {
+        compare_rules(s, 150);
+        compare_io(s);
+    }
     std::printf("%zu zones, %lld inputs, %lld output lines compared, %lld differences\n",
                 zones.size(), s.inputs, s.lines, s.failures);
-    fs::remove_all(dir);
     return s.failures == 0 ? 0 : 1;
 }

@@ -1,3 +1,4 @@
+#include "calendar.hpp"
 #include "local_time.hpp"
 #include "parse_text.hpp"
 
@@ -6,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -36,27 +38,36 @@ const convert_case convert_cases[] = {
     // Fall back at 02:00: the repeated 01:00:00 keeps daylight saving.
     {"America/New_York", {"Sun Oct 28 00:30:00 2001", "Sun Oct 28 01:59:59 2001", "Sun Oct 28 01:00:00 2001"},
      {1004243400, 5399, 1800}},
+    // Daylight saving from 15:10 to 15:40 UTC: the hour from 12:00 standard
+    // time reads back at both ends but not in its middle, where 12:20 turns
+    // the flag and the blank line is converted again under it.
+    {"AAA3BBB,J100/12:10,J100/13:40",
+     {"Tue Apr 10 12:00:00 2001", "Tue Apr 10 12:20:00 2001", "", "Tue Apr 10 12:50:00 2001"},
+     {986914800, 1200, -2400, 3000}},
     // The zone's rules decide the first record: July is daylight-saving time.
     {"America/New_York", {"Sun Jul 1 12:00:00 2001", "Sun Jul 1 12:00:01 2001"}, {994003200, 1}},
 };
 // clang-format on
 
+// Both with mktime's answers reused and with mktime for every record.
 TEST(convert_record, converts_in_the_zone_with_the_carried_flag)
 {
-    for (const convert_case& c : convert_cases) {
-        SCOPED_TRACE(testing::Message() << "row " << &c - convert_cases);
-        setenv("TZ", c.tz, 1);
-        tzset();
-        stamped_record record{};
-        local_time_state state = make_local_time_state();
-        std::vector<double> got;
-        for (const char* line : c.lines) {
-            parse_text(line, record);
-            const double time = convert_record(record, state).record_time;
-            got.push_back(got.empty() ? time : time - got.front());
+    for (const bool reuse : {true, false})
+        for (const convert_case& c : convert_cases) {
+            SCOPED_TRACE(testing::Message() << "row " << &c - convert_cases << " reuse " << reuse);
+            setenv("TZ", c.tz, 1);
+            tzset();
+            stamped_record record{};
+            auto state = std::make_unique<local_time_state>();
+            start_local_time(*state, reuse);
+            std::vector<double> got;
+            for (const char* line : c.lines) {
+                parse_text(line, record);
+                const double time = convert_record(record, *state).record_time;
+                got.push_back(got.empty() ? time : time - got.front());
+            }
+            EXPECT_EQ(got, c.times);
         }
-        EXPECT_EQ(got, c.times);
-    }
 }
 
 // Days, hours, minutes and seconds far out of range, over twelve millennia.

@@ -1,6 +1,7 @@
 // Hands text to parse_record as one piece of input, the way the reader does.
 #pragma once
 
+#include "line_reader.hpp"
 #include "stamped_record.hpp"
 
 #include <algorithm>

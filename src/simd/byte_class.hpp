@@ -1,0 +1,44 @@
+// The classes of bytes the scanner tells apart, defined once here. Each
+// vector level computes the same classes for a window of bytes at a time,
+// and its results must equal these predicates applied byte by byte.
+#pragma once
+
+#include <cstdint>
+
+namespace byte_class {
+
+// White space as the C locale has it: space, and the run \t \n \v \f \r.
+inline constexpr char space = ' ';
+inline constexpr char space_run_first = '\t';
+inline constexpr char space_run_last = '\r';
+
+constexpr bool is_space(char c)
+{
+    return c == space || (c >= space_run_first && c <= space_run_last);
+}
+
+constexpr bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+constexpr bool is_sign(char c)
+{
+    return c == '-' || c == '+';
+}
+
+}  // namespace byte_class
+
+// Bit i of each mask tells the class of byte i of a window of
+// window_classes::size bytes; the bits above are clear, so that a run of a
+// class always ends at the window's edge.
+struct window_classes {
+    static constexpr unsigned size = 32;
+    std::uint64_t space;  // byte_class::is_space
+    std::uint64_t sign;   // '+' or '-'
+    std::uint64_t minus;  // '-'
+    std::uint64_t digit;  // '0' to '9'
+};
+
+// The number of bytes a level's newline search looks at in one step.
+inline constexpr unsigned newline_block = 64;

@@ -1,0 +1,99 @@
+// Word loads and the word-at-a-time (SWAR) tests built on them: eight bytes
+// of text in one 64-bit integer, the first character in the lowest byte.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace words {
+
+inline constexpr std::uint64_t ones = 0x0101010101010101u;
+inline constexpr std::uint64_t high_bits = 0x8080808080808080u;
+
+// The text order is the arithmetic order only on a little-endian machine;
+// elsewhere the bytes are swapped into it.
+inline std::uint64_t load_64(const char* p)
+{
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    if constexpr (std::endian::native == std::endian::big) {
+        word = __builtin_bswap64(word);
+    }
+    return word;
+}
+
+inline std::uint32_t load_32(const char* p)
+{
+    std::uint32_t word;
+    std::memcpy(&word, p, sizeof word);
+    if constexpr (std::endian::native == std::endian::big) {
+        word = __builtin_bswap32(word);
+    }
+    return word;
+}
+
+inline std::uint16_t load_16(const char* p)
+{
+    std::uint16_t word;
+    std::memcpy(&word, p, sizeof word);
+    if constexpr (std::endian::native == std::endian::big) {
+        word = __builtin_bswap16(word);
+    }
+    return word;
+}
+
+// Stores the low bytes of word at p in text order.
+inline void store_64(char* p, std::uint64_t word)
+{
+    if constexpr (std::endian::native == std::endian::big) {
+        word = __builtin_bswap64(word);
+    }
+    std::memcpy(p, &word, sizeof word);
+}
+
+inline void store_32(char* p, std::uint32_t word)
+{
+    if constexpr (std::endian::native == std::endian::big) {
+        word = __builtin_bswap32(word);
+    }
+    std::memcpy(p, &word, sizeof word);
+}
+
+// The top bit of each byte that is not a decimal digit. Digits become 0 to 9
+// under the exclusive or; per byte, with no carry between bytes, adding 0x76
+// sets the top bit of anything from 10 up.
+inline std::uint64_t non_digits(std::uint64_t word)
+{
+    const std::uint64_t x = word ^ ('0' * ones);
+    return (((x & ~high_bits) + 0x76 * ones) | x) & high_bits;
+}
+
+// The top bit of each byte above ' ': neither white space nor NUL.
+inline std::uint64_t above_space(std::uint64_t word)
+{
+    return (((word & ~high_bits) + 0x5F * ones) | word) & high_bits;
+}
+
+// The value of eight digit characters, the first in the lowest byte; zero
+// bytes count as leading zeros. Each multiply joins neighbouring lanes:
+// digits into pairs, pairs into fours, fours into the whole. (The classic
+// SWAR digit parse, as fast_float and simdjson use it; benchmark
+// "parse/window_numbers".)
+inline std::uint64_t eight_digit_value(std::uint64_t word)
+{
+    word &= 0x0F0F0F0F0F0F0F0Fu;
+    word = (word * (10 * 256 + 1)) >> 8 & 0x00FF00FF00FF00FFu;
+    word = (word * (100 * 65536 + 1)) >> 16 & 0x0000FFFF0000FFFFu;
+    return (word * (10000 * 4294967296u + 1)) >> 32;
+}
+
+// The same for four digit characters in 32 bits.
+inline std::uint32_t four_digit_value(std::uint32_t word)
+{
+    word &= 0x0F0F0F0Fu;
+    word = (word * (10 * 256 + 1)) >> 8 & 0x00FF00FFu;
+    return (word * (100 * 65536 + 1)) >> 16;
+}
+
+}  // namespace words
