@@ -44,7 +44,7 @@ namespace stamped_record_detail {
 // milliseconds and the four channels.
 inline constexpr int date_slots = 5;
 inline constexpr int slots = 10;
-static_assert(slots - date_slots == window_numbers::most);
+static_assert(slots - date_slots == window_slots);
 
 // Fills slots from `first` on, one token at a time from p, and stops where a
 // token does not fit its slot or the text ends; then gives nullptr. Started
@@ -67,12 +67,22 @@ inline void store_date(const date_prefix& date, stamped_record& record)
     record.year = date.year;
 }
 
-inline void store_numbers(const window_numbers& numbers, stamped_record& record)
+// Reads the numeric slots from the window at p, and from where it stops one
+// token at a time.
+template <class level>
+void scan_numbers(const char* p, stamped_record& record)
 {
-    std::int32_t* const fields[] = {&record.milliseconds, &record.channel_1, &record.channel_2,
-                                    &record.channel_3, &record.channel_4};
-    for (int i = 0; i < numbers.count; ++i) {
-        *fields[i] = numbers.values[i];
+    std::int32_t values[window_slots] = {record.milliseconds, record.channel_1, record.channel_2,
+                                         record.channel_3, record.channel_4};
+    unsigned after = 0;
+    const int read = read_window_numbers<level>(p, values, after);
+    record.milliseconds = values[0];
+    record.channel_1 = values[1];
+    record.channel_2 = values[2];
+    record.channel_3 = values[3];
+    record.channel_4 = values[4];
+    if (read < window_slots) {
+        scan_tokens(p + after, date_slots + read, record);
     }
 }
 
@@ -96,11 +106,7 @@ void parse_record(const record_line& line, stamped_record& record)
         p = scan_tokens(p, 0, record);
     }
     if (p != nullptr) {
-        const window_numbers numbers = read_window_numbers<level>(p, window_numbers::most);
-        store_numbers(numbers, record);
-        if (!numbers.ended && numbers.count < window_numbers::most) {
-            scan_tokens(p + numbers.after, date_slots + numbers.count, record);
-        }
+        scan_numbers<level>(p, record);
     }
     derive_fields(record);
 }

@@ -54,41 +54,37 @@ inline bool read_date_prefix(const char* p, date_prefix& date)
     return true;
 }
 
-// The integers found in one window: how many, and where the scan stands.
-struct window_numbers {
-    static constexpr int most = 5;
-    std::int32_t values[most];
-    int count;       // values read
-    bool ended;      // the text of the next slot is not a number: the scan ends there
-    unsigned after;  // bytes from the window's start to the end of the last value read
-};
+// The numeric slots a window is read for: milliseconds and four channels.
+inline constexpr int window_slots = 5;
 
-// Reads up to `wanted` integers from the window at p as the token scan
-// would: white space, an optional sign, digits. Stops early at a number that
-// may go on past the window or has more than eight digits, which the token
-// scan then takes over. Reads record_line::scan_reach bytes at p. (Byte
-// classes of a whole window instead of a loop per byte; benchmark
+// Reads integers into values from the window at p as the token scan would:
+// white space, an optional sign, digits. Stops early at a number that may go
+// on past the window or has more than eight digits, which the token scan
+// then takes over. Gives the number of values read, and `after`, the bytes
+// from p to the end of the last of them; or window_slots + 1 when the text
+// of the next slot is not a number, where the scan ends. Values not read
+// keep theirs. Reads record_line::scan_reach bytes at p. (Byte classes of a
+// whole window instead of a loop per byte; benchmark
 // "parse/window_numbers".)
 template <class level>
-window_numbers read_window_numbers(const char* p, int wanted)
+int read_window_numbers(const char* p, std::int32_t (&values)[window_slots], unsigned& after)
 {
     static_assert(record_line::scan_reach >= window_classes::size + sizeof(std::uint64_t));
     const window_classes classes = level::classify(p);
-    window_numbers found{};
+    unsigned at = 0;
 #pragma GCC unroll 8
-    for (; found.count < wanted; ++found.count) {
+    for (int slot = 0; slot < window_slots; ++slot) {
         // Past the window no byte counts as space or digit, so start and
         // first stay at most window_classes::size.
-        const unsigned at = found.after;
         const auto start = at + static_cast<unsigned>(std::countr_zero(~classes.space >> at));
         const unsigned first = start + static_cast<unsigned>(classes.sign >> start & 1);
         const auto run = static_cast<unsigned>(std::countr_zero(~classes.digit >> first));
         if (first + run >= window_classes::size || run > 8) {
-            break;
+            after = at;
+            return slot;
         }
         if (run == 0) {
-            found.ended = true;
-            break;
+            return window_slots + 1;
         }
         // The digits moved to the top, so that the bytes shifted in count as
         // leading zeros. Most numbers in a log have at most four digits.
@@ -97,8 +93,9 @@ window_numbers read_window_numbers(const char* p, int wanted)
                      : static_cast<std::uint32_t>(
                            words::eight_digit_value(words::load_64(p + first) << (64 - 8 * run)));
         const std::uint32_t flip = 0u - static_cast<std::uint32_t>(classes.minus >> start & 1);
-        found.values[found.count] = static_cast<std::int32_t>((magnitude ^ flip) - flip);
-        found.after = first + run;
+        values[slot] = static_cast<std::int32_t>((magnitude ^ flip) - flip);
+        at = first + run;
     }
-    return found;
+    after = at;
+    return window_slots;
 }
