@@ -2,7 +2,16 @@
 
 #include "fd_io.hpp"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+
+void start_reader(line_reader& reader, int fd)
+{
+    reader.fd = fd;
+    struct stat info {};
+    reader.may_wait = fstat(fd, &info) != 0 || !S_ISREG(info.st_mode);
+}
 
 void refill(line_reader& reader)
 {
@@ -18,4 +27,9 @@ void refill(line_reader& reader)
         reader.error = got < 0 ? errno : 0;
         reader.at_end = true;
     }
+}
+
+bool input_ready(const line_reader& reader)
+{
+    return !reader.may_wait || input_ready(reader.fd);
 }

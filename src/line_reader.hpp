@@ -24,11 +24,12 @@ struct record_line {
 
 inline constexpr std::size_t input_buffer_size = std::size_t{1} << 17;
 
-// Construct it zeroed, then set fd.
+// Construct it zeroed, then start it.
 struct line_reader {
     int fd = -1;
-    int error = 0;        // errno of a failed read, 0 if none failed
-    bool at_end = false;  // nothing more will be read: end of input or a read error
+    bool may_wait = true;  // false for a regular file, which a read never waits for
+    int error = 0;         // errno of a failed read, 0 if none failed
+    bool at_end = false;   // nothing more will be read: end of input or a read error
     std::size_t begin = 0;
     std::size_t end = 0;
     // The room past the data lets the newline search and the copy into a
@@ -36,9 +37,15 @@ struct line_reader {
     char buffer[input_buffer_size + 256];
 };
 
+// Sets the reader to read fd.
+void start_reader(line_reader& reader, int fd);
+
 // Moves the unread bytes to the front and reads once: as much as the buffer
 // takes, or as much as the input has ready.
 void refill(line_reader& reader);
+
+// False when refilling would wait for the input to bring more.
+bool input_ready(const line_reader& reader);
 
 namespace line_reader_detail {
 
@@ -63,47 +70,49 @@ std::size_t find_newline(const char* p, std::size_t limit)
     return limit;
 }
 
-// The length of the next piece, reading only while none is complete: a
-// piece is ready as soon as its newline has arrived, as it is for a line
-// typed at a terminal or appended to a followed log. 0 when nothing is left.
+// The length of the next piece in what has been read, or 0 when there is
+// none yet. A piece is complete as soon as its newline has arrived, as it is
+// for a line typed at a terminal or appended to a followed log.
 template <class level>
-std::size_t next_piece_length(line_reader& reader)
+std::size_t next_piece_length(const line_reader& reader)
 {
-    for (;;) {
-        const std::size_t available = std::min(reader.end - reader.begin, record_line::max_length);
-        const std::size_t newline = find_newline<level>(reader.buffer + reader.begin, available);
-        if (newline < available) {
-            return newline + 1;
-        }
-        if (available == record_line::max_length) {
-            return available;
-        }
-        if (reader.at_end) {
-            // The last piece needs no newline, but one cut short by a failed
-            // read is dropped.
-            return reader.error == 0 ? available : 0;
-        }
-        refill(reader);
+    const std::size_t available = std::min(reader.end - reader.begin, record_line::max_length);
+    const std::size_t newline = find_newline<level>(reader.buffer + reader.begin, available);
+    if (newline < available) {
+        return newline + 1;
     }
+    if (available == record_line::max_length) {
+        return available;
+    }
+    // The last piece needs no newline, but one cut short by a failed read is
+    // dropped.
+    return reader.at_end && reader.error == 0 ? available : 0;
 }
 
 }  // namespace line_reader_detail
 
-// Copies the next piece into line and ends it with a NUL. NUL bytes in the
-// input count as bytes. A last piece without a newline is given at the end
-// of input, but dropped after a read error. False when no piece is left.
+// Copies the next piece that has been read into line and ends it with a
+// NUL. NUL bytes in the input count as bytes. A last piece without a newline
+// is given at the end of input, but dropped after a read error. False when
+// no complete piece has been read: then the input has ended (at_end) or
+// must be refilled.
 template <class level>
-bool read_piece(line_reader& reader, record_line& line)
+bool take_piece(line_reader& reader, record_line& line)
 {
     using namespace line_reader_detail;
     const std::size_t length = next_piece_length<level>(reader);
     if (length == 0) {
         return false;
     }
-    // A fixed-size copy is quicker than one of the exact length; the bytes
+    // A copy of a fixed size, known when compiling, is a few vector moves;
+    // one of the exact length is a call with branches of its own. The bytes
     // past the terminator are never read as text.
     const char* start = reader.buffer + reader.begin;
-    std::memcpy(line.text, start, length < newline_block ? newline_block : long_copy);
+    if (length < newline_block) {
+        std::memcpy(line.text, start, newline_block);
+    } else {
+        std::memcpy(line.text, start, long_copy);
+    }
     line.text[length] = '\0';
     reader.begin += length;
     return true;

@@ -55,7 +55,21 @@ int run_loop(run_state& run, int error_fd)
 {
     std::int32_t record_count = 0;
     std::time_t reference_second = 0;
-    while (read_piece<level>(run.reader, run.line)) {
+    for (;;) {
+        if (!take_piece<level>(run.reader, run.line)) {
+            if (run.reader.at_end) {
+                break;
+            }
+            // Before a read that would wait, what has been converted goes
+            // out: a followed log flows through a pipeline line by line,
+            // while a bulk run, whose input is always ready, keeps its
+            // large writes.
+            if (!input_ready(run.reader) && !flush_series(run.writer)) {
+                return report_failure(error_fd, "write", run.writer.error);
+            }
+            refill(run.reader);
+            continue;
+        }
         parse_record<level>(run.line, run.record);
         const converted_time converted = convert_record(run.record, run.local_time);
         if (record_count == 0) {
@@ -84,7 +98,7 @@ int run_series_filter(int input_fd, int output_fd, int error_fd, filter_choices 
     tzset();
 
     run_state run{};
-    run.reader.fd = input_fd;
+    start_reader(run.reader, input_fd);
     run.writer.fd = output_fd;
     run.writer.line_by_line = isatty(output_fd) == 1;
     start_local_time(run.local_time, choices.reuse_mktime_answers);

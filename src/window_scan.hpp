@@ -87,11 +87,10 @@ int read_window_numbers(const char* p, std::int32_t (&values)[window_slots], uns
             return window_slots + 1;
         }
         // The digits moved to the top, so that the bytes shifted in count as
-        // leading zeros. Most numbers in a log have at most four digits.
-        const std::uint32_t magnitude =
-            run <= 4 ? words::four_digit_value(words::load_32(p + first) << (32 - 8 * run))
-                     : static_cast<std::uint32_t>(
-                           words::eight_digit_value(words::load_64(p + first) << (64 - 8 * run)));
+        // leading zeros. One way for every length: a branch on the length
+        // would be mispredicted wherever lengths vary.
+        const auto magnitude = static_cast<std::uint32_t>(
+            words::eight_digit_value(words::load_64(p + first) << (64 - 8 * run)));
         const std::uint32_t flip = 0u - static_cast<std::uint32_t>(classes.minus >> start & 1);
         values[slot] = static_cast<std::int32_t>((magnitude ^ flip) - flip);
         at = first + run;

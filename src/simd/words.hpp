@@ -88,12 +88,4 @@ inline std::uint64_t eight_digit_value(std::uint64_t word)
     return (word * (10000 * 4294967296u + 1)) >> 32;
 }
 
-// The same for four digit characters in 32 bits.
-inline std::uint32_t four_digit_value(std::uint32_t word)
-{
-    word &= 0x0F0F0F0Fu;
-    word = (word * (10 * 256 + 1)) >> 8 & 0x00FF00FFu;
-    return (word * (100 * 65536 + 1)) >> 16;
-}
-
 }  // namespace words

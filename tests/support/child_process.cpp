@@ -54,6 +54,42 @@ fed_pipe feed_pipe(std::string_view bytes, std::size_t chunk, int pause_us)
     return {fds[0], pid};
 }
 
+drained_pipe drain_pipe(std::size_t chunk, int pause_us)
+{
+    int fds[2];
+    const int memory = memory_file("");
+    if (memory < 0 || pipe2(fds, O_CLOEXEC) != 0) {
+        return {-1, -1, -1};
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[1]);
+        std::string buffer(chunk, '\0');
+        ssize_t got = 0;
+        while ((got = read(fds[0], buffer.data(), chunk)) > 0) {
+            if (write(memory, buffer.data(), static_cast<std::size_t>(got)) != got) {
+                _exit(1);
+            }
+            if (pause_us > 0) {
+                usleep(static_cast<useconds_t>(pause_us));
+            }
+        }
+        _exit(got == 0 ? 0 : 1);
+    }
+    close(fds[0]);
+    return {fds[1], pid, memory};
+}
+
+std::string drained_text(drained_pipe& pipe)
+{
+    if (pipe.write_fd >= 0) {
+        close(pipe.write_fd);
+        pipe.write_fd = -1;
+    }
+    const int status = wait_for(pipe.reader);
+    return status == 0 ? contents_of(pipe.memory_fd) : "(the reader failed)";
+}
+
 int wait_for(int pid)
 {
     int status = -1;
@@ -61,8 +97,8 @@ int wait_for(int pid)
     return status;
 }
 
-int run_child(const std::vector<std::string>& argv, const std::optional<std::string>& tz,
-              int input_fd, int output_fd, int error_fd)
+int start_child(const std::vector<std::string>& argv, const std::optional<std::string>& tz,
+                int input_fd, int output_fd, int error_fd)
 {
     std::vector<std::string> args = argv;
     std::vector<char*> pointers;
@@ -84,7 +120,13 @@ int run_child(const std::vector<std::string>& argv, const std::optional<std::str
         execv(pointers[0], pointers.data());
         _exit(127);
     }
-    return wait_for(pid);
+    return pid;
+}
+
+int run_child(const std::vector<std::string>& argv, const std::optional<std::string>& tz,
+              int input_fd, int output_fd, int error_fd)
+{
+    return wait_for(start_child(argv, tz, input_fd, output_fd, error_fd));
 }
 
 outcome run_on(const std::vector<std::string>& argv, const std::optional<std::string>& tz,

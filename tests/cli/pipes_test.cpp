@@ -1,0 +1,108 @@
+// stamp_series between pipes: a followed log, where each line must come out
+// as soon as its record goes in, and descriptors that the process before or
+// after it left non-blocking.
+#include "child_process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+namespace {
+
+std::string record(int second)
+{
+    return "Mon Sep 17 12:34:" + std::to_string(10 + second) + " 2001 0 1 2 3 4\n";
+}
+
+std::string log_of(int lines)
+{
+    std::string log;
+    for (int i = 0; i < lines; ++i)
+        log += record(i % 40);
+    return log;
+}
+
+// The whole output of the reference filter, which has no pipes to care about.
+std::string expected_output(const std::string& input)
+{
+    return run_on({REFERENCE_FILTER_PATH}, "UTC", input).out;
+}
+
+void make_non_blocking(int fd)
+{
+    ASSERT_EQ(fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK), 0);
+}
+
+// One line from fd within a second, or what came by then.
+std::string line_within_a_second(int fd)
+{
+    std::string line;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    char c = 0;
+    while (c != '\n') {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd watched{fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&watched, 1, static_cast<int>(left.count())) != 1 ||
+            read(fd, &c, 1) != 1)
+            return line + "(nothing more within a second)";
+        line += c;
+    }
+    return line;
+}
+
+TEST(live_pipes, each_line_comes_out_as_soon_as_its_record_goes_in)
+{
+    int in[2];
+    int out[2];
+    ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+    const int error = memory_file("");
+    const int filter = start_child({STAMP_SERIES_PATH}, "UTC", in[0], out[1], error);
+    close(in[0]);
+    close(out[1]);
+    for (int second = 0; second < 5; ++second) {
+        ASSERT_EQ(write(in[1], record(second).data(), record(second).size()),
+                  static_cast<ssize_t>(record(second).size()));
+        EXPECT_EQ(line_within_a_second(out[0]), std::to_string(second) + ".000 1 2 3 8\n");
+    }
+    close(in[1]);
+    EXPECT_EQ(line_within_a_second(out[0]), "(nothing more within a second)");
+    EXPECT_EQ(wait_for(filter), 1 << 8);
+    EXPECT_EQ(contents_of(error), "");
+    close(out[0]);
+}
+
+TEST(non_blocking_descriptors, a_slow_writer_on_stdin_loses_no_line)
+{
+    const std::string log = log_of(3000);
+    fed_pipe input = feed_pipe(log, 4096, 2000);
+    make_non_blocking(input.read_fd);
+    const int out = memory_file("");
+    const int error = memory_file("");
+    EXPECT_EQ(run_child({STAMP_SERIES_PATH}, "UTC", input.read_fd, out, error), 1 << 8);
+    close(input.read_fd);
+    EXPECT_EQ(wait_for(input.writer), 0);
+    EXPECT_EQ(contents_of(out), expected_output(log));
+    EXPECT_EQ(contents_of(error), "");
+}
+
+TEST(non_blocking_descriptors, a_slow_reader_on_stdout_loses_no_line)
+{
+    const std::string log = log_of(100000);
+    const int input = memory_file(log);
+    drained_pipe output = drain_pipe(16384, 1000);
+    make_non_blocking(output.write_fd);
+    const int error = memory_file("");
+    EXPECT_EQ(run_child({STAMP_SERIES_PATH}, "UTC", input, output.write_fd, error), 1 << 8);
+    close(input);
+    EXPECT_EQ(drained_text(output), expected_output(log));
+    EXPECT_EQ(contents_of(error), "");
+}
+
+}  // namespace
