@@ -16,11 +16,10 @@ void start_reader(line_reader& reader, int fd)
 void refill(line_reader& reader)
 {
     const std::size_t unread = reader.end - reader.begin;
-    std::memmove(reader.buffer, reader.buffer + reader.begin, unread);
+    std::memmove(reader.data(), reader.data() + reader.begin, unread);
     reader.begin = 0;
     reader.end = unread;
-    const ssize_t got =
-        read_some(reader.fd, reader.buffer + reader.end, input_buffer_size - unread);
+    const ssize_t got = read_some(reader.fd, reader.data() + unread, input_buffer_size - unread);
     if (got > 0) {
         reader.end += static_cast<std::size_t>(got);
     } else {

@@ -91,6 +91,38 @@ int run_loop(run_state& run, int error_fd)
     return status_end_of_input;
 }
 
+// One entry point for each level, compiled for the processors of that
+// level, into which the whole loop is inlined.
+[[gnu::flatten]] int run_scalar(run_state& run, int error_fd)
+{
+    return run_loop<scalar_level>(run, error_fd);
+}
+
+#if STAMP_SERIES_VECTOR_LEVELS
+[[gnu::flatten]] int run_sse2(run_state& run, int error_fd)
+{
+    return run_loop<sse2_level>(run, error_fd);
+}
+
+[[gnu::flatten, gnu::target(STAMP_SERIES_AVX2_TARGET)]] int run_avx2(run_state& run, int error_fd)
+{
+    return run_loop<avx2_level>(run, error_fd);
+}
+#endif
+
+int run_level(vector_level level, run_state& run, int error_fd)
+{
+#if STAMP_SERIES_VECTOR_LEVELS
+    switch (level) {
+        case vector_level::avx2: return run_avx2(run, error_fd);
+        case vector_level::sse2: return run_sse2(run, error_fd);
+        case vector_level::scalar: break;
+    }
+#endif
+    (void)level;
+    return run_scalar(run, error_fd);
+}
+
 }  // namespace
 
 int run_series_filter(int input_fd, int output_fd, int error_fd, filter_choices choices)
@@ -102,5 +134,5 @@ int run_series_filter(int input_fd, int output_fd, int error_fd, filter_choices 
     run.writer.fd = output_fd;
     run.writer.line_by_line = isatty(output_fd) == 1;
     start_local_time(run.local_time, choices.reuse_mktime_answers);
-    return run_loop<default_level>(run, error_fd);
+    return run_level(choices.level, run, error_fd);
 }

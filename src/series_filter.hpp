@@ -2,9 +2,13 @@
 // input read, parsed, converted and written as one line of the series.
 #pragma once
 
-// What main decides before the run: how the record conversion may go.
+#include "simd/level.hpp"
+
+// What main decides before the run: how the record conversion may go, and
+// the vector level, which must run on this processor.
 struct filter_choices {
     bool reuse_mktime_answers;  // mktime_follows_previous_offset() held
+    vector_level level;
 };
 
 // Reads records from input_fd and writes one series line per piece read to

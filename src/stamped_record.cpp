@@ -7,34 +7,40 @@ namespace {
 using byte_class::is_digit;
 using byte_class::is_space;
 
-const char* skip_space(const char* p)
+// The text from p to end, or to a NUL before it: what the scan sees.
+struct text_view {
+    const char* p;
+    const char* end;
+    char peek() const { return p < end ? *p : '\0'; }
+};
+
+void skip_space(text_view& t)
 {
-    while (is_space(*p)) {
-        ++p;
+    while (is_space(t.peek())) {
+        ++t.p;
     }
-    return p;
 }
 
 // Reads a run of non-white-space characters into a text field. What does not
 // fit is skipped, so the next token is found where it would be had the token
 // fitted. Only the token and its terminator are written; the field's bytes
-// after the terminator keep their old values. Gives nullptr when the text
-// ends before a token starts.
+// after the terminator keep their old values. False when the text ends
+// before a token starts.
 template <std::size_t size>
-const char* scan_text(const char* p, char (&field)[size])
+bool scan_text(text_view& t, char (&field)[size])
 {
-    p = skip_space(p);
-    if (*p == '\0') {
-        return nullptr;
+    skip_space(t);
+    if (t.peek() == '\0') {
+        return false;
     }
     std::size_t length = 0;
-    for (; *p != '\0' && !is_space(*p); ++p) {
+    for (; t.peek() != '\0' && !is_space(t.peek()); ++t.p) {
         if (length < size - 1) {
-            field[length++] = *p;
+            field[length++] = *t.p;
         }
     }
     field[length] = '\0';
-    return p;
+    return true;
 }
 
 std::int32_t saturate(bool negative, std::uint64_t magnitude)
@@ -49,40 +55,40 @@ std::int32_t saturate(bool negative, std::uint64_t magnitude)
 
 // Reads an optional sign and at least one decimal digit; the number ends at
 // the first other character. A value beyond the 32-bit range saturates.
-// Gives nullptr, and leaves the value alone, when no digit follows the sign.
-const char* scan_integer(const char* p, std::int32_t& value)
+// False, leaving the value alone, when no digit follows the sign.
+bool scan_integer(text_view& t, std::int32_t& value)
 {
-    p = skip_space(p);
-    const bool negative = *p == '-';
-    if (byte_class::is_sign(*p)) {
-        ++p;
+    skip_space(t);
+    const bool negative = t.peek() == '-';
+    if (byte_class::is_sign(t.peek())) {
+        ++t.p;
     }
-    if (!is_digit(*p)) {
-        return nullptr;
+    if (!is_digit(t.peek())) {
+        return false;
     }
     constexpr std::uint64_t saturated = std::uint64_t{1} << 32;
     std::uint64_t magnitude = 0;
-    for (; is_digit(*p); ++p) {
-        magnitude = magnitude * 10 + static_cast<std::uint64_t>(*p - '0');
+    for (; is_digit(t.peek()); ++t.p) {
+        magnitude = magnitude * 10 + static_cast<std::uint64_t>(*t.p - '0');
         magnitude = magnitude < saturated ? magnitude : saturated;  // stays small
     }
     value = saturate(negative, magnitude);
-    return p;
+    return true;
 }
 
-const char* scan_slot(const char* p, int slot, stamped_record& r)
+bool scan_slot(text_view& t, int slot, stamped_record& r)
 {
     switch (slot) {
-        case 0: return scan_text(p, r.weekday_token);
-        case 1: return scan_text(p, r.month_token);
-        case 2: return scan_integer(p, r.day);
-        case 3: return scan_text(p, r.time_token);
-        case 4: return scan_integer(p, r.year);
-        case 5: return scan_integer(p, r.milliseconds);
-        case 6: return scan_integer(p, r.channel_1);
-        case 7: return scan_integer(p, r.channel_2);
-        case 8: return scan_integer(p, r.channel_3);
-        default: return scan_integer(p, r.channel_4);
+        case 0: return scan_text(t, r.weekday_token);
+        case 1: return scan_text(t, r.month_token);
+        case 2: return scan_integer(t, r.day);
+        case 3: return scan_text(t, r.time_token);
+        case 4: return scan_integer(t, r.year);
+        case 5: return scan_integer(t, r.milliseconds);
+        case 6: return scan_integer(t, r.channel_1);
+        case 7: return scan_integer(t, r.channel_2);
+        case 8: return scan_integer(t, r.channel_3);
+        default: return scan_integer(t, r.channel_4);
     }
 }
 
@@ -100,18 +106,13 @@ std::int32_t column_pair(const char* token, int first)
 
 namespace stamped_record_detail {
 
-const char* scan_tokens(const char* p, int first, stamped_record& record)
+void scan_tokens(const char* p, const char* end, stamped_record& record)
 {
-    for (int slot = first; slot < slots; ++slot) {
-        p = scan_slot(p, slot, record);
-        if (p == nullptr) {
-            return nullptr;
-        }
-        if (slot == date_slots - 1) {
-            return p;  // the numbers that follow may take the window shortcut
-        }
+    text_view text{p, end};
+    int slot = 0;
+    while (slot < window_fields::slots && scan_slot(text, slot, record)) {
+        ++slot;
     }
-    return p;
 }
 
 void derive_fields(stamped_record& record)

@@ -1,15 +1,15 @@
 // The parsed form of one input line, and parse_record, which fills it. Every
-// way of scanning a line sits behind parse_record: the shortcuts of
+// way of scanning a line sits behind parse_record: the window scan of
 // window_scan.hpp where the line has the common shape, and the
 // token-by-token scan of stamped_record.cpp for the rest.
 #pragma once
 
 #include "line_reader.hpp"
 #include "simd/level.hpp"
+#include "simd/words.hpp"
 #include "window_scan.hpp"
 
 #include <cstdint>
-#include <cstring>
 
 // One record, kept for the whole run. A line overwrites only the fields it
 // supplies; every other field keeps what an earlier line put there. The text
@@ -40,73 +40,71 @@ std::int32_t month_index(const char* month_token);
 
 namespace stamped_record_detail {
 
-// The ten slots of a line in order: weekday, month, day, time, year,
-// milliseconds and the four channels.
-inline constexpr int date_slots = 5;
-inline constexpr int slots = 10;
-static_assert(slots - date_slots == window_slots);
-
-// Fills slots from `first` on, one token at a time from p, and stops where a
-// token does not fit its slot or the text ends; then gives nullptr. Started
-// among the date slots, it stops after the last of them and gives the
-// position there, so that the numbers can take the window shortcut.
-const char* scan_tokens(const char* p, int first, stamped_record& record);
+// Fills the slots in order from the text from p to end, or to a NUL before
+// it, one token at a time, and stops where a token does not fit its slot or
+// the text ends.
+void scan_tokens(const char* p, const char* end, stamped_record& record);
 
 // Hour, minute and second from the time token's columns, and the month number.
 void derive_fields(stamped_record& record);
 
-inline void store_date(const date_prefix& date, stamped_record& record)
+// The eight bytes of a text field from offset on, after a token of `length`
+// bytes at source has been written there with its terminator: the token's
+// bytes, the terminator, then the bytes the field had. Reads eight bytes at
+// source + offset.
+inline std::uint64_t written_word(std::uint64_t old, const char* source, unsigned offset,
+                                  unsigned length)
 {
-    std::memcpy(record.weekday_token, date.weekday, 3);
-    record.weekday_token[3] = '\0';
-    std::memcpy(record.month_token, date.month, 3);
-    record.month_token[3] = '\0';
-    record.day = date.day;
-    std::memcpy(record.time_token, date.time, 8);
-    record.time_token[8] = '\0';
-    record.year = date.year;
+    if (length < offset) {
+        return old;
+    }
+    const unsigned fresh = length - offset;
+    const auto bytes = [](unsigned n) {
+        return n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * n)) - 1;
+    };
+    return (words::load_64(source + offset) & bytes(fresh)) | (old & ~bytes(fresh + 1));
 }
 
-// Reads the numeric slots from the window at p, and from where it stops one
-// token at a time.
-template <class level>
-void scan_numbers(const char* p, stamped_record& record)
+template <std::size_t size>
+void store_text(char (&field)[size], const char* source, unsigned length)
 {
-    std::int32_t values[window_slots] = {record.milliseconds, record.channel_1, record.channel_2,
-                                         record.channel_3, record.channel_4};
-    unsigned after = 0;
-    const int read = read_window_numbers<level>(p, values, after);
-    record.milliseconds = values[0];
-    record.channel_1 = values[1];
-    record.channel_2 = values[2];
-    record.channel_3 = values[3];
-    record.channel_4 = values[4];
-    if (read < window_slots) {
-        scan_tokens(p + after, date_slots + read, record);
+#pragma GCC unroll 2
+    for (unsigned offset = 0; offset < size; offset += 8) {
+        words::store_64(field + offset,
+                        written_word(words::load_64(field + offset), source, offset, length));
     }
+}
+
+inline void store_window_fields(const window_fields& f, stamped_record& r)
+{
+    store_text(r.weekday_token, f.text[0], f.text_length[0]);
+    store_text(r.month_token, f.text[1], f.text_length[1]);
+    r.day = f.numbers[0];
+    store_text(r.time_token, f.text[2], f.text_length[2]);
+    r.year = f.numbers[1];
+    r.milliseconds = f.numbers[2];
+    r.channel_1 = f.numbers[3];
+    r.channel_2 = f.numbers[4];
+    r.channel_3 = f.numbers[5];
+    r.channel_4 = f.numbers[6];
 }
 
 }  // namespace stamped_record_detail
 
 // Scans one piece of input into the record: the ten slots, separated by
 // white space. Scanning stops at the first token that does not fit its slot,
-// or at the end of the text; the slots from there on keep their values. Then
-// derives the hour, minute and second from fixed columns of the time token
-// and the month number from the month token. It never fails.
+// at a NUL or at the end of the piece; the slots from there on keep their
+// values. Then derives the hour, minute and second from fixed columns of the
+// time token and the month number from the month token. It never fails.
 template <class level>
 void parse_record(const record_line& line, stamped_record& record)
 {
     using namespace stamped_record_detail;
-    const char* p = line.text;
-    date_prefix date;
-    if (read_date_prefix(p, date)) {
-        store_date(date, record);
-        p += date_prefix::length;
+    window_fields fields;
+    if (read_window_fields<level>(line.text, line.length, fields)) {
+        store_window_fields(fields, record);
     } else {
-        p = scan_tokens(p, 0, record);
-    }
-    if (p != nullptr) {
-        scan_numbers<level>(p, record);
+        scan_tokens(line.text, line.text + line.length, record);
     }
     derive_fields(record);
 }

@@ -1,100 +1,113 @@
-// Shortcuts of the record scanner that look at many bytes of a line at
-// once. Each one either reads fields exactly as the token-by-token scan in
-// stamped_record.cpp would, or reads nothing and leaves the line to it. They
-// give values; only stamped_record.hpp puts them into a record.
+// The scan of a whole line in one window of bytes: token boundaries from the
+// white-space mask, the integer tokens checked as a whole and converted
+// together. It either reads the line exactly as the token-by-token scan in
+// stamped_record.cpp would, or reads nothing and leaves the line to it. It
+// gives values; only stamped_record.hpp puts them into a record.
 #pragma once
 
 #include "line_reader.hpp"
 #include "simd/byte_class.hpp"
-#include "simd/words.hpp"
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 
-// The first five fields of a line that starts "Www Mmm DD HH:MM:SS YYYY".
-struct date_prefix {
-    static constexpr unsigned length = 24;
-    static_assert(sizeof "Www Mmm DD HH:MM:SS YYYY" - 1 == length);
-    static_assert(sizeof(record_line::text) > length, "the byte after the prefix is read too");
-    const char* weekday;  // 3 characters
-    const char* month;    // 3 characters
-    std::int32_t day;
-    const char* time;  // 8 characters
-    std::int32_t year;
+// The fields of a line with all ten slots, read in one window: weekday,
+// month, day, time, year, milliseconds and four channels.
+struct window_fields {
+    static constexpr int slots = 10;
+    const char* text[3];  // weekday, month and time
+    unsigned text_length[3];
+    std::int32_t numbers[7];  // day, year, milliseconds and the channels
 };
 
-// For a line at p that starts with a three-character weekday and month, a
-// two-digit day, an eight-character time and a four-digit year, each after
-// one space, and has no digit after the year, fills date and gives true.
-// The token scan reads such a line the same way: no field is longer than its
-// slot, and a digit after the year would belong to it. Reads length + 1
-// bytes at p. (Three word tests instead of five token scans; benchmark
-// "parse/date_prefix" against "parse/token_by_token".)
-inline bool read_date_prefix(const char* p, date_prefix& date)
+namespace window_scan_detail {
+
+// Bits 0 to n - 1, for n of 0 to 63.
+inline std::uint64_t low_bits(unsigned n)
 {
-    using namespace words;
-    constexpr std::uint64_t space = ' ' * ones;
-    const std::uint64_t w0 = load_64(p);
-    const std::uint64_t w1 = load_64(p + 8);
-    const std::uint64_t w2 = load_64(p + 16);
-    // Bytes 3, 7, 10 and 19 are spaces; 8-9 and 20-23 digits; the rest above ' '.
-    const bool fits =
-        (w0 & 0xFF000000FF000000u) == (space & 0xFF000000FF000000u) &&
-        (w1 & 0xFF0000u) == (space & 0xFF0000u) && (w2 & 0xFF000000u) == (space & 0xFF000000u) &&
-        (above_space(w0) & 0x0080808000808080u) == 0x0080808000808080u &&
-        (above_space(w1) & 0x8080808080000000u) == 0x8080808080000000u &&
-        (above_space(w2) & 0x808080u) == 0x808080u && (non_digits(w1) & 0x8080u) == 0 &&
-        (non_digits(w2) >> 32) == 0 && !byte_class::is_digit(p[date_prefix::length]);
-    if (!fits) {
-        return false;
-    }
-    const auto digit = [p](int i) { return static_cast<std::int32_t>(p[i] - '0'); };
-    date = {p, p + 4, 10 * digit(8) + digit(9), p + 11,
-            1000 * digit(20) + 100 * digit(21) + 10 * digit(22) + digit(23)};
-    return true;
+    return (std::uint64_t{1} << n) - 1;
 }
 
-// The numeric slots a window is read for: milliseconds and four channels.
-inline constexpr int window_slots = 5;
+// Where each slot's token goes: its kind and its index among its kind.
+inline constexpr bool is_text_slot[window_fields::slots] = {true,  true,  false, true,  false,
+                                                            false, false, false, false, false};
+inline constexpr int kind_index[window_fields::slots] = {0, 1, 0, 2, 1, 2, 3, 4, 5, 6};
+inline constexpr unsigned text_room[3] = {7, 7, 15};  // the fields' sizes less the terminator
 
-// Reads integers into values from the window at p as the token scan would:
-// white space, an optional sign, digits. Stops early at a number that may go
-// on past the window or has more than eight digits, which the token scan
-// then takes over. Gives the number of values read, and `after`, the bytes
-// from p to the end of the last of them; or window_slots + 1 when the text
-// of the next slot is not a number, where the scan ends. Values not read
-// keep theirs. Reads record_line::scan_reach bytes at p. (Byte classes of a
-// whole window instead of a loop per byte; benchmark
-// "parse/window_numbers".)
-template <class level>
-int read_window_numbers(const char* p, std::int32_t (&values)[window_slots], unsigned& after)
+// What the tokens of one line have shown so far.
+struct token_walk {
+    std::uint64_t starts;  // the first byte of each token not yet taken
+    std::uint64_t ends;    // the byte after each
+    std::uint64_t minus;
+    std::uint64_t integer_bytes;  // the bytes after any sign of the integer tokens
+    std::uint64_t negative;       // bit i: integer i has a minus sign
+    unsigned run_ends[batch_size];
+    unsigned digits[batch_size];
+    bool fits;
+};
+
+template <int slot>
+void take_token(const char* p, token_walk& w, window_fields& fields)
 {
-    static_assert(record_line::scan_reach >= window_classes::size + sizeof(std::uint64_t));
-    const window_classes classes = level::classify(p);
-    unsigned at = 0;
-#pragma GCC unroll 8
-    for (int slot = 0; slot < window_slots; ++slot) {
-        // Past the window no byte counts as space or digit, so start and
-        // first stay at most window_classes::size.
-        const auto start = at + static_cast<unsigned>(std::countr_zero(~classes.space >> at));
-        const unsigned first = start + static_cast<unsigned>(classes.sign >> start & 1);
-        const auto run = static_cast<unsigned>(std::countr_zero(~classes.digit >> first));
-        if (first + run >= window_classes::size || run > 8) {
-            after = at;
-            return slot;
-        }
-        if (run == 0) {
-            return window_slots + 1;
-        }
-        // The digits moved to the top, so that the bytes shifted in count as
-        // leading zeros. One way for every length: a branch on the length
-        // would be mispredicted wherever lengths vary.
-        const auto magnitude = static_cast<std::uint32_t>(
-            words::eight_digit_value(words::load_64(p + first) << (64 - 8 * run)));
-        const std::uint32_t flip = 0u - static_cast<std::uint32_t>(classes.minus >> start & 1);
-        values[slot] = static_cast<std::int32_t>((magnitude ^ flip) - flip);
-        at = first + run;
+    const auto start = static_cast<unsigned>(std::countr_zero(w.starts));
+    const auto end = static_cast<unsigned>(std::countr_zero(w.ends));
+    w.starts &= w.starts - 1;
+    w.ends &= w.ends - 1;
+    constexpr int index = kind_index[slot];
+    if constexpr (is_text_slot[slot]) {
+        fields.text[index] = p + start;
+        fields.text_length[index] = end - start;
+        w.fits = w.fits && end - start <= text_room[index];
+    } else {
+        const unsigned sign = static_cast<unsigned>(w.minus >> start) & 1;
+        w.negative |= std::uint64_t{sign} << index;
+        w.integer_bytes |= low_bits(end) & ~low_bits(start + sign);
+        w.run_ends[index] = end;
+        w.digits[index] = end - start - sign;
+        w.fits = w.fits && w.digits[index] - 1 < max_batch_digits;  // also refuses a lone sign
     }
-    after = at;
-    return window_slots;
+}
+
+}  // namespace window_scan_detail
+
+// For a line of length bytes at p that the window covers, with at least ten
+// tokens, at most max_batch_digits digits in each integer, no sign but '-'
+// and no control byte in a token: fills fields and gives true; gives false
+// for any other line. Reads window_classes::size bytes at p, and eight
+// before each integer's end. (One window and one conversion for all the
+// integers instead of a scan per token; benchmark "parse/window" against
+// "parse/token_by_token".)
+template <class level>
+bool read_window_fields(const char* p, std::size_t length, window_fields& fields)
+{
+    using namespace window_scan_detail;
+    if (length >= window_classes::size) {
+        return false;  // the last token might run on past the window
+    }
+    const window_classes c = level::classify(p);
+    const std::uint64_t token = ~(c.space | ~low_bits(static_cast<unsigned>(length)));
+    token_walk w{
+        token & ~(token << 1),    ~token & (token << 1),   c.minus, 0, 0, {8, 8, 8, 8, 8, 8, 8, 8},
+        {1, 1, 1, 1, 1, 1, 1, 1}, (c.control & token) == 0};
+    if (std::popcount(w.starts) < window_fields::slots) {
+        return false;
+    }
+    [&]<std::size_t... slot>(std::index_sequence<slot...>)
+    {
+        (take_token<slot>(p, w, fields), ...);
+    }
+    (std::make_index_sequence<window_fields::slots>{});
+    if (!w.fits || (w.integer_bytes & ~c.digit) != 0) {
+        return false;
+    }
+    std::uint32_t magnitudes[batch_size];
+    level::digit_values(p, w.run_ends, w.digits, magnitudes);
+#pragma GCC unroll 8
+    for (int i = 0; i < 7; ++i) {
+        const std::uint32_t flip = 0u - static_cast<std::uint32_t>(w.negative >> i & 1);
+        fields.numbers[i] = static_cast<std::int32_t>((magnitudes[i] ^ flip) - flip);
+    }
+    return true;
 }

@@ -27,18 +27,29 @@ constexpr bool is_sign(char c)
     return c == '-' || c == '+';
 }
 
+// NUL, the other control characters and the space: the bytes up to ' '.
+// Within a token only a NUL matters (it ends the text the scan sees), but
+// the window scan leaves every token with any of them to the token scan.
+constexpr bool is_control(char c)
+{
+    return static_cast<unsigned char>(c) <= static_cast<unsigned char>(space);
+}
+
 }  // namespace byte_class
 
 // Bit i of each mask tells the class of byte i of a window of
-// window_classes::size bytes; the bits above are clear, so that a run of a
-// class always ends at the window's edge.
+// window_classes::size bytes.
 struct window_classes {
-    static constexpr unsigned size = 32;
-    std::uint64_t space;  // byte_class::is_space
-    std::uint64_t sign;   // '+' or '-'
-    std::uint64_t minus;  // '-'
-    std::uint64_t digit;  // '0' to '9'
+    static constexpr unsigned size = 64;
+    std::uint64_t space;    // byte_class::is_space
+    std::uint64_t control;  // byte_class::is_control
+    std::uint64_t digit;    // byte_class::is_digit
+    std::uint64_t minus;    // '-'
 };
 
 // The number of bytes a level's newline search looks at in one step.
 inline constexpr unsigned newline_block = 64;
+
+// The most digits that a level converts at once: eight.
+inline constexpr unsigned max_batch_digits = 8;
+inline constexpr unsigned batch_size = 8;

@@ -1,8 +1,9 @@
-// The scalar twin of the vector levels: the same results, a byte at a time,
-// in plain C++ that builds for any machine.
+// The scalar twin of the vector levels: the same results, a byte or a word
+// at a time, in plain C++ that builds for any machine.
 #pragma once
 
 #include "byte_class.hpp"
+#include "words.hpp"
 
 #include <cstdint>
 
@@ -26,10 +27,24 @@ struct scalar_level {
         for (unsigned i = 0; i < window_classes::size; ++i) {
             const std::uint64_t bit = std::uint64_t{1} << i;
             classes.space |= byte_class::is_space(p[i]) ? bit : 0;
-            classes.sign |= byte_class::is_sign(p[i]) ? bit : 0;
-            classes.minus |= p[i] == '-' ? bit : 0;
+            classes.control |= byte_class::is_control(p[i]) ? bit : 0;
             classes.digit |= byte_class::is_digit(p[i]) ? bit : 0;
+            classes.minus |= p[i] == '-' ? bit : 0;
         }
         return classes;
+    }
+
+    // The values of batch_size runs of decimal digits: run i ends just
+    // before p + ends[i] and has counts[i] digits, 1 to max_batch_digits.
+    // Reads the eight bytes before each end.
+    static void digit_values(const char* p, const unsigned (&ends)[batch_size],
+                             const unsigned (&counts)[batch_size],
+                             std::uint32_t (&values)[batch_size])
+    {
+#pragma GCC unroll 8
+        for (unsigned i = 0; i < batch_size; ++i) {
+            values[i] = static_cast<std::uint32_t>(
+                words::eight_digit_value(words::last_digits(p + ends[i], counts[i])));
+        }
     }
 };

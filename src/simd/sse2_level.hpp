@@ -1,8 +1,11 @@
 // The SSE2 level, which every x86-64 processor has: sixteen bytes compared
-// at once, one bit per byte gathered by movemask.
+// at once, one bit per byte gathered by movemask. SSE2 has no byte
+// multiply-add, so digits are converted a word at a time, as the scalar
+// twin does.
 #pragma once
 
 #include "byte_class.hpp"
+#include "scalar_level.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,33 +19,46 @@ struct sse2_level {
     {
         const __m128i newline = _mm_set1_epi8('\n');
         std::uint64_t mask = 0;
+#pragma GCC unroll 4
         for (unsigned part = 0; part < newline_block; part += 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + part));
-            mask |= std::uint64_t{bits(_mm_cmpeq_epi8(bytes, newline))} << part;
+            mask |= std::uint64_t{bits(_mm_cmpeq_epi8(load(p + part), newline))} << part;
         }
         return mask;
     }
 
     static window_classes classify(const char* p)
     {
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-        const auto both = [&](auto test) {
-            return std::uint64_t{bits(test(low))} | std::uint64_t{bits(test(high))} << 16;
-        };
-        const auto equal = [](char c) {
-            return [c](__m128i v) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
-        };
-        const auto within = [](char first, char last) {
-            return [first, last](__m128i v) { return in_range(v, first, last); };
-        };
-        const std::uint64_t minus = both(equal('-'));
-        return {both(within(byte_class::space_run_first, byte_class::space_run_last)) |
-                    both(equal(byte_class::space)),
-                minus | both(equal('+')), minus, both(within('0', '9'))};
+        window_classes classes{};
+#pragma GCC unroll 4
+        for (unsigned part = 0; part < window_classes::size; part += 16) {
+            const __m128i v = load(p + part);
+            const __m128i space =
+                _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(byte_class::space)),
+                             in_range(v, byte_class::space_run_first, byte_class::space_run_last));
+            // Unsigned v <= ' ' as the minimum of the two being v.
+            const __m128i control =
+                _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(byte_class::space)), v);
+            classes.space |= std::uint64_t{bits(space)} << part;
+            classes.control |= std::uint64_t{bits(control)} << part;
+            classes.digit |= std::uint64_t{bits(in_range(v, '0', '9'))} << part;
+            classes.minus |= std::uint64_t{bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')))} << part;
+        }
+        return classes;
+    }
+
+    static void digit_values(const char* p, const unsigned (&ends)[batch_size],
+                             const unsigned (&counts)[batch_size],
+                             std::uint32_t (&values)[batch_size])
+    {
+        scalar_level::digit_values(p, ends, counts, values);
     }
 
 private:
+    static __m128i load(const char* p)
+    {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    }
+
     static std::uint32_t bits(__m128i test)
     {
         return static_cast<std::uint16_t>(_mm_movemask_epi8(test));

@@ -88,4 +88,13 @@ inline std::uint64_t eight_digit_value(std::uint64_t word)
     return (word * (10000 * 4294967296u + 1)) >> 32;
 }
 
+// The eight bytes before end, with all but the last `count` of them cleared:
+// a run of count digits ending at end, right-aligned with leading zero
+// bytes, as eight_digit_value takes it. count is 1 to 8.
+inline std::uint64_t last_digits(const char* end, unsigned count)
+{
+    const unsigned cleared = 64 - 8 * count;
+    return load_64(end - 8) >> cleared << cleared;
+}
+
 }  // namespace words

@@ -19,10 +19,12 @@ namespace fs = std::filesystem;
 
 using program = std::vector<std::string>;
 
-// The filter, the reference it must match, and the filter with mktime for
-// every record.
-const std::vector<program> programs = {
-    {STAMP_SERIES_PATH}, {REFERENCE_FILTER_PATH}, {FILTER_VARIANT_PATH, "every-mktime"}};
+// The filter, the reference it must match, the filter with mktime for every
+// record, and the filter on its scalar twin.
+const std::vector<program> programs = {{STAMP_SERIES_PATH},
+                                       {REFERENCE_FILTER_PATH},
+                                       {FILTER_VARIANT_PATH, "every-mktime", "best"},
+                                       {FILTER_VARIANT_PATH, "reuse", "scalar"}};
 
 std::string program_name(const program& p)
 {

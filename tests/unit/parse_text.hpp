@@ -1,4 +1,6 @@
-// Hands text to parse_record as one piece of input, the way the reader does.
+// Hands text to parse_record as one piece of input, the way the reader does:
+// in a buffer with room before and after it, which here holds digits and
+// spaces, so that a scan that read past the piece would pick them up.
 #pragma once
 
 #include "line_reader.hpp"
@@ -8,9 +10,14 @@
 #include <cstring>
 #include <string_view>
 
-inline void parse_text(std::string_view text, stamped_record& record)
+template <class level = default_level>
+void parse_text(std::string_view text, stamped_record& record)
 {
-    record_line line{};
-    std::memcpy(line.text, text.data(), std::min(text.size(), record_line::max_length));
-    parse_record(line, record);
+    char buffer[record_line::before + record_line::max_length + record_line::after];
+    for (std::size_t i = 0; i < sizeof buffer; ++i)
+        buffer[i] = i % 3 == 0 ? ' ' : '7';
+    char* const start = buffer + record_line::before;
+    const std::size_t length = std::min(text.size(), record_line::max_length);
+    std::memcpy(start, text.data(), length);
+    parse_record<level>(record_line{start, length}, record);
 }
