@@ -141,7 +141,7 @@ void format_printf(benchmark::State& state)
 void format_line(benchmark::State& state)
 {
     format_with(state, [](char* line, const converted_time& time, const stamped_record& r) {
-        format_series_line(line, time, 0, r);
+        format_series_line<default_level>(line, time, 0, r);
     });
 }
 

@@ -4,56 +4,17 @@
 #include <charconv>
 #include <cmath>
 
-using decimal_detail::pair_of;
-
 namespace {
 
-unsigned digit_count(std::uint64_t value)
-{
-    unsigned count = 1;
-    for (;;) {
-        if (value < 10) {
-            return count;
-        }
-        if (value < 100) {
-            return count + 1;
-        }
-        if (value < 1000) {
-            return count + 2;
-        }
-        if (value < 10000) {
-            return count + 3;
-        }
-        value /= 10000;
-        count += 4;
-    }
-}
-
-// The eight decimal digits of a value below 10^8 as one word, one digit per
-// byte, the most significant first in text order. Each step splits every
-// lane of the word in two at once: 4+4 digits, then 2+2, then 1+1; the
-// quotients by multiplication are exact for lane values this small.
-std::uint64_t eight_digits(std::uint32_t value)
-{
-    const std::uint64_t high = value / 10000;
-    std::uint64_t x = high | (value - high * 10000) << 32;
-    const std::uint64_t hundreds = (x * 5243) >> 19 & 0x0000007F0000007Fu;
-    x = hundreds | (x - hundreds * 100) << 16;
-    const std::uint64_t tens = (x * 103) >> 10 & 0x000F000F000F000Fu;
-    return tens | (x - tens * 10) << 8;
-}
-
-// The whole seconds of an elapsed time: up to eight digits in one word, the
-// leading zeros shifted out.
+// The whole seconds of an elapsed time.
 char* write_seconds(char* out, std::uint64_t value)
 {
-    if (value >= 100000000) {
-        return decimal_detail::write_long_unsigned(out, value);
+    if (value < 100000000) {
+        return decimal_detail::write_digits(out,
+                                            words::eight_digits(static_cast<std::uint32_t>(value)));
     }
-    const std::uint64_t digits = eight_digits(static_cast<std::uint32_t>(value));
-    const unsigned zeros = value == 0 ? 7 : static_cast<unsigned>(std::countr_zero(digits)) / 8;
-    words::store_64(out, (digits | 0x3030303030303030u) >> (8 * zeros));
-    return out + 8 - zeros;
+    char* const end = std::to_chars(out, out + 24, value).ptr;
+    return end;
 }
 
 // Writes a whole number of thousandths with three decimals.
@@ -63,30 +24,13 @@ char* write_thousandths(char* out, bool negative, std::uint64_t thousandths)
     out += negative ? 1 : 0;
     out = write_seconds(out, thousandths / 1000);
     const auto fraction = static_cast<std::uint32_t>(thousandths % 1000);
-    words::store_32(out, '.' | ('0' + fraction / 100) << 8 | pair_of(fraction % 100) << 16);
+    // The fraction's three digits are the last three of its eight.
+    const std::uint64_t digits = words::eight_digits(fraction) | 0x3030303030303030u;
+    words::store_32(out, static_cast<std::uint32_t>('.' | ((digits >> 32) & 0xFFFFFF00u)));
     return out + 4;
 }
 
 }  // namespace
-
-// Writes the digits from the last to the first, two at a time, straight into
-// place.
-char* decimal_detail::write_long_unsigned(char* out, std::uint64_t value)
-{
-    char* const end = out + digit_count(value);
-    char* p = end;
-    while (value >= 100) {
-        p -= 2;
-        std::memcpy(p, digit_pairs + 2 * (value % 100), 2);
-        value /= 100;
-    }
-    if (value >= 10) {
-        std::memcpy(p - 2, digit_pairs + 2 * value, 2);
-    } else {
-        p[-1] = static_cast<char>('0' + value);
-    }
-    return end;
-}
 
 char* format_elapsed(char* out, double elapsed)
 {

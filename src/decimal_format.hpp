@@ -4,6 +4,7 @@
 
 #include "simd/words.hpp"
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -28,35 +29,33 @@ char* format_elapsed(char* out, std::int64_t record_seconds, double record_time,
 
 namespace decimal_detail {
 
-inline constexpr char digit_pairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// The two digits of a value below 100, first digit in the low byte.
-inline std::uint32_t pair_of(std::uint32_t value)
+// Writes the eight digits of a word from words::eight_digits or a level's
+// decimal_digits without their leading zeros (but the last); stores eight
+// bytes.
+inline char* write_digits(char* out, std::uint64_t digits)
 {
-    return words::load_16(digit_pairs + std::size_t{2} * value);
+    const auto zeros = static_cast<unsigned>(std::countr_zero(digits | std::uint64_t{1} << 56)) / 8;
+    words::store_64(out, (digits | 0x3030303030303030u) >> (8 * zeros));
+    return out + 8 - zeros;
 }
 
-char* write_long_unsigned(char* out, std::uint64_t value);
+// Writes high (1 to 42) and then all eight digits of the word; stores ten bytes.
+inline char* write_ten_digits(char* out, std::uint32_t high, std::uint64_t digits)
+{
+    out[0] = static_cast<char>('0' + high / 10);
+    out += high >= 10 ? 1 : 0;
+    out[0] = static_cast<char>('0' + high % 10);
+    words::store_64(out + 1, digits | 0x3030303030303030u);
+    return out + 9;
+}
 
-// Most values in a series are small: below 10000 all four digits are built
-// in one word and the leading zeros shifted out, with no branch on the
-// number of digits. (Benchmark "format/line" against "format/printf".)
+// Writes any 32-bit value without leading zeros; stores up to ten bytes.
 inline char* write_unsigned(char* out, std::uint32_t value)
 {
-    if (value >= 10000) {
-        return write_long_unsigned(out, value);
+    if (value < 100000000) {
+        return write_digits(out, words::eight_digits(value));
     }
-    const std::uint32_t hundreds = value * 5243 >> 19;  // value / 100, exact below 43699
-    const unsigned digits = 1u + static_cast<unsigned>(value >= 10) +
-                            static_cast<unsigned>(value >= 100) +
-                            static_cast<unsigned>(value >= 1000);
-    const std::uint32_t text =
-        (pair_of(hundreds) | pair_of(value - 100 * hundreds) << 16) >> (32 - 8 * digits);
-    words::store_32(out, text);
-    return out + digits;
+    return write_ten_digits(out, value / 100000000, words::eight_digits(value % 100000000));
 }
 
 }  // namespace decimal_detail

@@ -49,18 +49,23 @@ bool follows_leap_second(std::time_t seconds)
     return localtime_r(&before, &out) == nullptr || out.tm_sec == 60;
 }
 
-std::uint64_t year_and_day(const std::tm& f)
+std::uint64_t year_and_day(std::int32_t tm_year, std::int32_t tm_mday)
 {
-    return std::uint64_t{static_cast<std::uint32_t>(f.tm_year)} << 32 |
-           static_cast<std::uint32_t>(f.tm_mday);
+    return std::uint64_t{static_cast<std::uint32_t>(tm_year)} << 32 |
+           static_cast<std::uint32_t>(tm_mday);
 }
 
-std::uint64_t hour_month_flag(const std::tm& f)
+std::uint64_t hour_month_flag(std::int32_t tm_hour, std::int32_t tm_mon, int tm_isdst)
 {
     constexpr std::uint64_t entry_in_use = 1u << 8;
-    return std::uint64_t{static_cast<std::uint32_t>(f.tm_hour)} << 32 |
-           static_cast<std::uint32_t>(f.tm_mon) << 1 | static_cast<std::uint32_t>(f.tm_isdst) |
+    return std::uint64_t{static_cast<std::uint32_t>(tm_hour)} << 32 |
+           static_cast<std::uint32_t>(tm_mon) << 1 | static_cast<std::uint32_t>(tm_isdst) |
            entry_in_use;
+}
+
+bool in_minute_and_second_range(std::int32_t minute, std::int32_t second)
+{
+    return static_cast<std::uint32_t>(minute) < 60 && static_cast<std::uint32_t>(second) < 60;
 }
 
 bool holds(const verified_hour& hour, std::uint64_t date, std::uint64_t time, std::int64_t offset)
@@ -85,12 +90,12 @@ verified_hour check_hour(local_time_state& state, std::uint64_t date, std::uint6
 const verified_hour* find_hour(local_time_state& state)
 {
     const std::tm& f = state.calendar_fields;
-    if (!state.mktime_offset_known || (f.tm_isdst != 0 && f.tm_isdst != 1) || f.tm_min < 0 ||
-        f.tm_min > 59 || f.tm_sec < 0 || f.tm_sec > 59) {
+    if (!state.mktime_offset_known || (f.tm_isdst != 0 && f.tm_isdst != 1) ||
+        !in_minute_and_second_range(f.tm_min, f.tm_sec)) {
         return nullptr;
     }
-    const std::uint64_t date = year_and_day(f);
-    const std::uint64_t time = hour_month_flag(f);
+    const std::uint64_t date = year_and_day(f.tm_year, f.tm_mday);
+    const std::uint64_t time = hour_month_flag(f.tm_hour, f.tm_mon, f.tm_isdst);
     if (!holds(state.hours[state.last_hour], date, time, state.mktime_offset)) {
         const std::uint64_t mixed = (date * 0x9E3779B97F4A7C15u) ^ time;
         state.last_hour = (mixed ^ mixed >> 29 ^ mixed >> 47) % verified_hour_slots;
@@ -142,16 +147,28 @@ void start_local_time(local_time_state& state, bool reuse_answers)
 
 converted_time convert_record(const stamped_record& record, local_time_state& state)
 {
+    const auto tm_year = static_cast<std::int32_t>(static_cast<std::uint32_t>(record.year) - 1900u);
     std::tm& f = state.calendar_fields;
-    f.tm_sec = record.second;
-    f.tm_min = record.minute;
-    f.tm_hour = record.hour;
-    f.tm_mday = record.day;
-    f.tm_mon = record.month;
-    f.tm_year = static_cast<std::int32_t>(static_cast<std::uint32_t>(record.year) - 1900u);
-
-    const verified_hour* hour = find_hour(state);
-    const std::time_t seconds =
-        hour != nullptr ? hour->start + std::int64_t{60} * f.tm_min + f.tm_sec : call_mktime(state);
+    // Most records fall in the hour of the record before; then the calendar
+    // fields need not be set, as no mktime call reads them before the next
+    // record sets them again, and the flag stays as it is.
+    const verified_hour& last = state.hours[state.last_hour];
+    std::time_t seconds = 0;
+    if (last.usable && in_minute_and_second_range(record.minute, record.second) &&
+        state.mktime_offset_known && last.offset == state.mktime_offset &&
+        last.year_and_day == year_and_day(tm_year, record.day) &&
+        last.hour_month_flag == hour_month_flag(record.hour, record.month, f.tm_isdst)) {
+        seconds = last.start + std::int64_t{60} * record.minute + record.second;
+    } else {
+        f.tm_sec = record.second;
+        f.tm_min = record.minute;
+        f.tm_hour = record.hour;
+        f.tm_mday = record.day;
+        f.tm_mon = record.month;
+        f.tm_year = tm_year;
+        const verified_hour* hour = find_hour(state);
+        seconds = hour != nullptr ? hour->start + std::int64_t{60} * f.tm_min + f.tm_sec
+                                  : call_mktime(state);
+    }
     return {seconds, static_cast<double>(seconds) + record.milliseconds * 0.001};
 }

@@ -32,12 +32,13 @@ int report_failure(int error_fd, const char* what, int error)
     return status_io_error;
 }
 
+template <class level>
 bool write_series_line(series_writer& writer, const converted_time& time,
                        std::time_t reference_second, const stamped_record& record)
 {
     char* out = series_room(writer, series_line_room);
     return out != nullptr &&
-           end_series_line(writer, format_series_line(out, time, reference_second, record));
+           end_series_line(writer, format_series_line<level>(out, time, reference_second, record));
 }
 
 // The state of a run, none of it allocated: the reader's and the writer's
@@ -75,7 +76,7 @@ int run_loop(run_state& run, int error_fd)
         if (record_count == 0) {
             reference_second = converted.record_seconds;
         }
-        if (!write_series_line(run.writer, converted, reference_second, run.record)) {
+        if (!write_series_line<level>(run.writer, converted, reference_second, run.record)) {
             return report_failure(error_fd, "write", run.writer.error);
         }
         // Past 2^31 lines the count stays put rather than wrap to 0: only

@@ -3,6 +3,7 @@
 
 #include "decimal_format.hpp"
 #include "local_time.hpp"
+#include "simd/level.hpp"
 #include "stamped_record.hpp"
 
 #include <cstdint>
@@ -12,21 +13,100 @@
 inline constexpr std::size_t max_series_line = max_elapsed_length + 4 * max_field_length + 1;
 inline constexpr std::size_t series_line_room = max_series_line + decimal_slack;
 
+namespace series_line_detail {
+
+// The elapsed time as a whole number of thousandths, where that is exactly
+// what printf's "%.3f" of record_time - reference_second shows: with both
+// second counts below 2^39 in size, the three roundings behind the double
+// (the product with 0.001, the sum, the difference) are together off by less
+// than 0.0002 from (record_seconds - reference_second) + milliseconds / 1000,
+// so its three decimals are that number, with a minus sign exactly when it is
+// negative (a zero comes out as +0). False for larger counts.
+inline bool exact_thousandths(const converted_time& time, std::time_t reference_second,
+                              std::int32_t milliseconds, std::int64_t& thousandths)
+{
+    constexpr std::int64_t limit = std::int64_t{1} << 39;
+    const bool small = time.record_seconds > -limit && time.record_seconds < limit &&
+                       reference_second > -limit && reference_second < limit;
+    thousandths = small ? (time.record_seconds - reference_second) * 1000 + milliseconds : 0;
+    return small;
+}
+
+// Magnitude and sign of a 32-bit value, in unsigned arithmetic so that
+// INT32_MIN needs no care.
+inline std::uint32_t magnitude(std::int32_t value, std::uint32_t& negative)
+{
+    negative = static_cast<std::uint32_t>(value) >> 31;
+    return (static_cast<std::uint32_t>(value) ^ (0u - negative)) + negative;
+}
+
+}  // namespace series_line_detail
+
 // Writes "<elapsed> <channel_1> <channel_2> <channel_3> <2 x channel_4>\n",
 // where elapsed is record_time - reference_second, as printf's
 // "%.3f %d %d %d %d\n" writes it; the doubling wraps around in 32 bits.
-// out needs series_line_room bytes; gives the end of the line.
-inline char* format_series_line(char* out, const converted_time& time, std::time_t reference_second,
-                                const stamped_record& record)
+// out needs series_line_room bytes; gives the end of the line. When the
+// whole seconds are below 10^8, as they nearly always are, the level turns
+// the seconds, the thousandths and the last eight digits of every channel
+// into digits at once; a channel's first two digits, if it has ten, are
+// written apart.
+template <class level>
+char* format_series_line(char* out, const converted_time& time, std::time_t reference_second,
+                         const stamped_record& record)
 {
-    out = format_elapsed(out, time.record_seconds, time.record_time, reference_second,
-                         record.milliseconds);
+    using namespace series_line_detail;
     const std::int32_t doubled =
         static_cast<std::int32_t>(static_cast<std::uint32_t>(record.channel_4) * 2u);
-    out = write_field(out, record.channel_1);
-    out = write_field(out, record.channel_2);
-    out = write_field(out, record.channel_3);
-    out = write_field(out, doubled);
+    const std::int32_t channels[4] = {record.channel_1, record.channel_2, record.channel_3,
+                                      doubled};
+    std::int64_t thousandths = 0;
+    const bool exact = exact_thousandths(time, reference_second, record.milliseconds, thousandths);
+    const bool elapsed_negative = thousandths < 0;
+    const std::uint64_t size = elapsed_negative ? 0 - static_cast<std::uint64_t>(thousandths)
+                                                : static_cast<std::uint64_t>(thousandths);
+    if (!exact || size >= std::uint64_t{digit_batch_limit} * 1000) {
+        out = format_elapsed(out, time.record_seconds, time.record_time, reference_second,
+                             record.milliseconds);
+        for (const std::int32_t channel : channels) {
+            out = write_field(out, channel);
+        }
+        *out++ = '\n';
+        return out;
+    }
+    std::uint32_t values[digit_batch] = {static_cast<std::uint32_t>(size / 1000),
+                                         static_cast<std::uint32_t>(size % 1000)};
+    std::uint32_t negative[4];
+    std::uint32_t high[4] = {};  // the digits above the last eight: 0 to 42
+    std::uint32_t all = 0;
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+        values[2 + i] = magnitude(channels[i], negative[i]);
+        all |= values[2 + i];
+    }
+    // Below 2^26 every channel is below 10^8; otherwise split each.
+    if (all >= std::uint32_t{1} << 26) {
+#pragma GCC unroll 4
+        for (int i = 0; i < 4; ++i) {
+            high[i] = values[2 + i] / digit_batch_limit;
+            values[2 + i] -= high[i] * digit_batch_limit;
+        }
+    }
+    std::uint64_t digits[digit_batch];
+    level::decimal_digits(values, digits);
+    out[0] = '-';
+    out = decimal_detail::write_digits(out + (elapsed_negative ? 1 : 0), digits[0]);
+    // The fraction's three digits are the last three of its eight.
+    words::store_32(out, static_cast<std::uint32_t>(
+                             '.' | ((digits[1] | 0x3030303030303030u) >> 32 & 0xFFFFFF00u)));
+    out += 4;
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+        out[0] = ' ';
+        out[1] = '-';
+        out += 1 + negative[i];
+        out = high[i] == 0 ? decimal_detail::write_digits(out, digits[2 + i])
+                           : decimal_detail::write_ten_digits(out, high[i], digits[2 + i]);
+    }
     *out++ = '\n';
     return out;
 }

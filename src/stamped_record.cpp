@@ -1,5 +1,6 @@
 #include "stamped_record.hpp"
 
+#include <array>
 #include <cstddef>
 
 namespace {
@@ -125,26 +126,48 @@ void derive_fields(stamped_record& record)
 
 }  // namespace stamped_record_detail
 
+namespace {
+
+// The month names hashed into sixteen slots: the multiplier and shift below
+// give each of the twelve a slot of its own (found by trying them), so one
+// comparison decides. A token that does not fill its three bytes with
+// letters matches no name, since every name has three.
+constexpr std::uint32_t pack_name(char a, char b, char c)
+{
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 16;
+}
+
+constexpr std::uint32_t name_slot(std::uint32_t name)
+{
+    return (name * 61u) >> 15 & 15;
+}
+
+struct month_entry {
+    std::uint32_t name;
+    std::int32_t month;
+};
+
+constexpr std::array<month_entry, 16> month_slots = [] {
+    const char* const names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::array<month_entry, 16> slots{};
+    for (month_entry& e : slots) {
+        e = {0, 8};
+    }
+    for (std::int32_t month = 0; month < 12; ++month) {
+        const std::uint32_t name = pack_name(names[month][0], names[month][1], names[month][2]);
+        slots[name_slot(name)] = {name, month};
+    }
+    return slots;
+}();
+
+}  // namespace
+
 std::int32_t month_index(const char* month_token)
 {
-    const auto* t = reinterpret_cast<const unsigned char*>(month_token);
-    if (t[0] == 0 || t[1] == 0) {
-        return 8;
-    }
-    constexpr auto pack = [](unsigned a, unsigned b, unsigned c) { return a | b << 8 | c << 16; };
-    switch (pack(t[0], t[1], t[2])) {
-        case pack('J', 'a', 'n'): return 0;
-        case pack('F', 'e', 'b'): return 1;
-        case pack('M', 'a', 'r'): return 2;
-        case pack('A', 'p', 'r'): return 3;
-        case pack('M', 'a', 'y'): return 4;
-        case pack('J', 'u', 'n'): return 5;
-        case pack('J', 'u', 'l'): return 6;
-        case pack('A', 'u', 'g'): return 7;
-        case pack('S', 'e', 'p'): return 8;
-        case pack('O', 'c', 't'): return 9;
-        case pack('N', 'o', 'v'): return 10;
-        case pack('D', 'e', 'c'): return 11;
-        default: return 8;
-    }
+    const std::uint32_t name = pack_name(month_token[0], month_token[1], month_token[2]);
+    const month_entry& e = month_slots[name_slot(name)];
+    return e.name == name ? e.month : 8;
 }

@@ -9,6 +9,7 @@
 #include "simd/words.hpp"
 #include "window_scan.hpp"
 
+#include <array>
 #include <cstdint>
 
 // One record, kept for the whole run. A line overwrites only the fields it
@@ -77,10 +78,18 @@ void store_text(char (&field)[size], const char* source, unsigned length)
 
 inline void store_window_fields(const window_fields& f, stamped_record& r)
 {
-    store_text(r.weekday_token, f.text[0], f.text_length[0]);
-    store_text(r.month_token, f.text[1], f.text_length[1]);
+    if (f.text_length[0] == 3 && f.text_length[1] == 3 && f.text_length[2] == 8) {
+        // The usual lengths, with the terminators in known places.
+        words::store_32(r.weekday_token, words::load_32(f.text[0]) & 0xFFFFFF);
+        words::store_32(r.month_token, words::load_32(f.text[1]) & 0xFFFFFF);
+        words::store_64(r.time_token, words::load_64(f.text[2]));
+        r.time_token[8] = '\0';
+    } else {
+        store_text(r.weekday_token, f.text[0], f.text_length[0]);
+        store_text(r.month_token, f.text[1], f.text_length[1]);
+        store_text(r.time_token, f.text[2], f.text_length[2]);
+    }
     r.day = f.numbers[0];
-    store_text(r.time_token, f.text[2], f.text_length[2]);
     r.year = f.numbers[1];
     r.milliseconds = f.numbers[2];
     r.channel_1 = f.numbers[3];

@@ -11,7 +11,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 
 // The fields of a line with all ten slots, read in one window: weekday,
 // month, day, time, year, milliseconds and four channels.
@@ -30,84 +29,147 @@ inline std::uint64_t low_bits(unsigned n)
     return (std::uint64_t{1} << n) - 1;
 }
 
-// Where each slot's token goes: its kind and its index among its kind.
-inline constexpr bool is_text_slot[window_fields::slots] = {true,  true,  false, true,  false,
-                                                            false, false, false, false, false};
-inline constexpr int kind_index[window_fields::slots] = {0, 1, 0, 2, 1, 2, 3, 4, 5, 6};
-inline constexpr unsigned text_room[3] = {7, 7, 15};  // the fields' sizes less the terminator
+// Bits first to last - 1.
+inline std::uint64_t bits_between(unsigned first, unsigned last)
+{
+    return low_bits(last) & ~low_bits(first);
+}
 
-// What the tokens of one line have shown so far.
-struct token_walk {
-    std::uint64_t starts;  // the first byte of each token not yet taken
-    std::uint64_t ends;    // the byte after each
-    std::uint64_t minus;
-    std::uint64_t integer_bytes;  // the bytes after any sign of the integer tokens
-    std::uint64_t negative;       // bit i: integer i has a minus sign
-    unsigned run_ends[batch_size];
-    unsigned digits[batch_size];
-    bool fits;
+// The sizes of the text fields, weekday, month and time, less the terminator.
+inline constexpr unsigned text_room[3] = {7, 7, 15};
+
+// The token bytes of the first 25 bytes of "Www Mmm DD HH:MM:SS YYYY " and
+// of "Www Mmm  D HH:MM:SS YYYY ", the usual dates of a log.
+inline constexpr unsigned date_shape_length = 25;
+inline constexpr std::uint64_t date_shape = 0b0'1111'0'11111111'0'11'0'111'0'111;
+inline constexpr std::uint64_t padded_date_shape = date_shape & ~(std::uint64_t{1} << 8);
+
+// The integers: day, year, milliseconds and the four channels, and one more
+// that the batch converts to no purpose.
+inline constexpr int integer_slots[batch_size] = {2, 4, 5, 6, 7, 8, 9, 9};
+
+// The tokens of one window of window_classes::size bytes at `base` bytes
+// into the line, which holds the line's bytes up to `length` from the base.
+struct window {
+    window_classes classes;
+    std::uint64_t token;        // bytes of tokens
+    std::uint64_t first_bytes;  // the first byte of each token
+    std::uint64_t signs;        // a '-' that starts a token and precedes a digit
+    unsigned base;
+
+    template <class level>
+    static window at(const char* line, unsigned base, unsigned length)
+    {
+        window w{level::classify(line + base), 0, 0, 0, base};
+        w.token = ~w.classes.space & low_bits(length);
+        w.first_bytes = w.token & ~(w.token << 1);
+        w.signs = w.classes.minus & w.first_bytes & (w.classes.digit >> 1);
+        return w;
+    }
+
+    // True when, between first and last, no token byte is a control byte
+    // and none but in the allowed bytes is anything but a digit or a sign
+    // that starts an integer.
+    bool plain(unsigned first, unsigned last, std::uint64_t allowed) const
+    {
+        const std::uint64_t range = bits_between(first, last);
+        const std::uint64_t odd = token & ~classes.digit & ~signs & ~allowed;
+        return ((odd | (classes.control & token)) & range) == 0;
+    }
 };
 
-template <int slot>
-void take_token(const char* p, token_walk& w, window_fields& fields)
+// The starts and ends of slots first to last - 1, in line positions, from a
+// window whose tokens before the first slot's have been cleared away.
+inline void take_tokens(const window& w, std::uint64_t starts, int first, int last,
+                        unsigned (&start)[window_fields::slots],
+                        unsigned (&end)[window_fields::slots])
 {
-    const auto start = static_cast<unsigned>(std::countr_zero(w.starts));
-    const auto end = static_cast<unsigned>(std::countr_zero(w.ends));
-    w.starts &= w.starts - 1;
-    w.ends &= w.ends - 1;
-    constexpr int index = kind_index[slot];
-    if constexpr (is_text_slot[slot]) {
-        fields.text[index] = p + start;
-        fields.text_length[index] = end - start;
-        w.fits = w.fits && end - start <= text_room[index];
-    } else {
-        const unsigned sign = static_cast<unsigned>(w.minus >> start) & 1;
-        w.negative |= std::uint64_t{sign} << index;
-        w.integer_bytes |= low_bits(end) & ~low_bits(start + sign);
-        w.run_ends[index] = end;
-        w.digits[index] = end - start - sign;
-        w.fits = w.fits && w.digits[index] - 1 < max_batch_digits;  // also refuses a lone sign
+    std::uint64_t ends =
+        ~w.token & (w.token << 1) & ~low_bits(static_cast<unsigned>(std::countr_zero(starts)));
+#pragma GCC unroll 10
+    for (int slot = first; slot < last; ++slot) {
+        start[slot] = w.base + static_cast<unsigned>(std::countr_zero(starts));
+        end[slot] = w.base + static_cast<unsigned>(std::countr_zero(ends));
+        starts &= starts - 1;
+        ends &= ends - 1;
     }
 }
 
 }  // namespace window_scan_detail
 
-// For a line of length bytes at p that the window covers, with at least ten
-// tokens, at most max_batch_digits digits in each integer, no sign but '-'
-// and no control byte in a token: fills fields and gives true; gives false
-// for any other line. Reads window_classes::size bytes at p, and eight
-// before each integer's end. (One window and one conversion for all the
-// integers instead of a scan per token; benchmark "parse/window" against
-// "parse/token_by_token".)
+// For a line of length bytes at p whose date lies in the window at its
+// start and whose numbers lie in the same or the next window, with at least
+// ten tokens, at most sixteen digits in each integer, no sign but '-' and no
+// control byte in a token: fills fields and gives true; gives false for any
+// other line. Reads one or two windows, the sixteen bytes before each
+// integer's end and sixteen after each text token's start. (One window and
+// one conversion for all the integers instead of a scan per token;
+// benchmark "parse/window" against "parse/token_by_token".)
 template <class level>
 bool read_window_fields(const char* p, std::size_t length, window_fields& fields)
 {
     using namespace window_scan_detail;
-    if (length >= window_classes::size) {
-        return false;  // the last token might run on past the window
-    }
-    const window_classes c = level::classify(p);
-    const std::uint64_t token = ~(c.space | ~low_bits(static_cast<unsigned>(length)));
-    token_walk w{
-        token & ~(token << 1),    ~token & (token << 1),   c.minus, 0, 0, {8, 8, 8, 8, 8, 8, 8, 8},
-        {1, 1, 1, 1, 1, 1, 1, 1}, (c.control & token) == 0};
-    if (std::popcount(w.starts) < window_fields::slots) {
+    constexpr unsigned size = window_classes::size;
+    if (length >= 2 * size) {
         return false;
     }
-    [&]<std::size_t... slot>(std::index_sequence<slot...>)
-    {
-        (take_token<slot>(p, w, fields), ...);
+    const auto line_length = static_cast<unsigned>(length);
+    const window head = window::at<level>(p, 0, line_length < size ? line_length : size - 1);
+    unsigned start[window_fields::slots];
+    unsigned end[window_fields::slots];
+    // Most lines start with a date of one of the two usual shapes, whose five
+    // tokens need no search.
+    const std::uint64_t date = head.token & low_bits(date_shape_length);
+    if (date == date_shape || date == padded_date_shape) {
+        constexpr unsigned date_starts[] = {0, 4, 8, 11, 20};
+        constexpr unsigned date_ends[] = {3, 7, 10, 19, 24};
+        for (int i = 0; i < 5; ++i) {
+            start[i] = date_starts[i];
+            end[i] = date_ends[i];
+        }
+        start[2] += date == padded_date_shape ? 1 : 0;
+    } else {
+        if (std::popcount(head.first_bytes) < 6) {
+            return false;  // the year must end inside the window
+        }
+        take_tokens(head, head.first_bytes, 0, 5, start, end);
     }
-    (std::make_index_sequence<window_fields::slots>{});
-    if (!w.fits || (w.integer_bytes & ~c.digit) != 0) {
+    bool fits = head.plain(0, end[4], bits_between(0, end[1]) | bits_between(start[3], end[3]));
+    // The numbers, from the same window when the line ends in it, else from
+    // a window that starts at the end of the year.
+    const window numbers =
+        line_length < size ? head : window::at<level>(p, end[4], line_length - end[4]);
+    const std::uint64_t later = numbers.first_bytes & ~low_bits(end[4] - numbers.base);
+    if (std::popcount(later) < 5 || line_length - numbers.base >= size) {
         return false;
     }
-    std::uint32_t magnitudes[batch_size];
-    level::digit_values(p, w.run_ends, w.digits, magnitudes);
+    take_tokens(numbers, later, 5, window_fields::slots, start, end);
+    fits = fits && numbers.plain(start[5] - numbers.base, end[9] - numbers.base, 0);
+    for (int i = 0; i < 3; ++i) {
+        const int text_slot = i == 2 ? 3 : i;
+        fields.text[i] = p + start[text_slot];
+        fields.text_length[i] = end[text_slot] - start[text_slot];
+        fits = fits & (fields.text_length[i] <= text_room[i]);
+    }
+    // The signs by position in the line: the date's from the first window,
+    // the numbers' from theirs.
+    const unsigned base = numbers.base;
+    batch_tokens integers{{},
+                          {},
+                          {(head.signs & low_bits(base)) | numbers.signs << base,
+                           base == 0 ? 0 : numbers.signs >> (64 - base)}};
 #pragma GCC unroll 8
+    for (unsigned i = 0; i < batch_size; ++i) {
+        integers.starts[i] = start[integer_slots[i]];
+        integers.ends[i] = end[integer_slots[i]];
+    }
+    std::int32_t values[batch_size];
+    if (!level::integer_values(p, integers, values) || !fits) {
+        return false;
+    }
+#pragma GCC unroll 7
     for (int i = 0; i < 7; ++i) {
-        const std::uint32_t flip = 0u - static_cast<std::uint32_t>(w.negative >> i & 1);
-        fields.numbers[i] = static_cast<std::int32_t>((magnitudes[i] ^ flip) - flip);
+        fields.numbers[i] = values[i];
     }
     return true;
 }

@@ -50,6 +50,21 @@ struct window_classes {
 // The number of bytes a level's newline search looks at in one step.
 inline constexpr unsigned newline_block = 64;
 
-// The most digits that a level converts at once: eight.
+// The integer tokens that a level converts at once: token i starts at
+// starts[i] (below 128) and ends just before ends[i], bytes from a given
+// position; it is negative when `signs` has the bit of its start (bits 0 to
+// 63 in signs[0], 64 to 127 in signs[1]). Every byte of a token after its
+// sign is a digit; the level converts those with one to max_batch_digits.
 inline constexpr unsigned max_batch_digits = 8;
 inline constexpr unsigned batch_size = 8;
+struct batch_tokens {
+    unsigned starts[batch_size];
+    unsigned ends[batch_size];
+    std::uint64_t signs[2];
+};
+
+// The values a level turns into decimal digits at once, each below 10^8:
+// digits[i] holds the eight digits of values[i], one a byte (0 to 9, not
+// yet characters), the most significant first in text order.
+inline constexpr unsigned digit_batch = 8;
+inline constexpr std::uint32_t digit_batch_limit = 100000000;

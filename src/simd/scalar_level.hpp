@@ -34,17 +34,41 @@ struct scalar_level {
         return classes;
     }
 
-    // The values of batch_size runs of decimal digits: run i ends just
-    // before p + ends[i] and has counts[i] digits, 1 to max_batch_digits.
-    // Reads the eight bytes before each end.
-    static void digit_values(const char* p, const unsigned (&ends)[batch_size],
-                             const unsigned (&counts)[batch_size],
-                             std::uint32_t (&values)[batch_size])
+    // The values of the integer tokens, saturated to the 32-bit range as the
+    // token scan saturates them; false, leaving values as they may be, when
+    // a token has no digit after its sign or more than sixteen. Reads the
+    // sixteen bytes before each token's end.
+    static bool integer_values(const char* p, const batch_tokens& tokens,
+                               std::int32_t (&values)[batch_size])
     {
+        unsigned out_of_range = 0;
 #pragma GCC unroll 8
         for (unsigned i = 0; i < batch_size; ++i) {
-            values[i] = static_cast<std::uint32_t>(
-                words::eight_digit_value(words::last_digits(p + ends[i], counts[i])));
+            const unsigned start = tokens.starts[i];
+            const auto negative = static_cast<unsigned>(tokens.signs[start / 64] >> start % 64) & 1;
+            const unsigned count = tokens.ends[i] - start - negative;
+            out_of_range |= count - 1;
+            const char* end = p + tokens.ends[i];
+            const bool two_words = count > 8 && count <= 16;
+            const std::uint64_t high =
+                two_words ? words::eight_digit_value(words::last_digits(end - 8, count - 8)) : 0;
+            const std::uint64_t magnitude =
+                high * 100000000 +
+                words::eight_digit_value(words::last_digits(end, count - 1 < 8 ? count : 8));
+            const std::uint64_t limit = 0x7FFFFFFFu + negative;
+            const auto kept = static_cast<std::uint32_t>(magnitude < limit ? magnitude : limit);
+            const std::uint32_t flip = 0u - negative;
+            values[i] = static_cast<std::int32_t>((kept ^ flip) - flip);
+        }
+        return out_of_range < 2 * max_batch_digits;
+    }
+
+    static void decimal_digits(const std::uint32_t (&values)[digit_batch],
+                               std::uint64_t (&digits)[digit_batch])
+    {
+#pragma GCC unroll 8
+        for (unsigned i = 0; i < digit_batch; ++i) {
+            digits[i] = words::eight_digits(values[i]);
         }
     }
 };

@@ -46,11 +46,16 @@ struct sse2_level {
         return classes;
     }
 
-    static void digit_values(const char* p, const unsigned (&ends)[batch_size],
-                             const unsigned (&counts)[batch_size],
-                             std::uint32_t (&values)[batch_size])
+    static bool integer_values(const char* p, const batch_tokens& tokens,
+                               std::int32_t (&values)[batch_size])
     {
-        scalar_level::digit_values(p, ends, counts, values);
+        return scalar_level::integer_values(p, tokens, values);
+    }
+
+    static void decimal_digits(const std::uint32_t (&values)[digit_batch],
+                               std::uint64_t (&digits)[digit_batch])
+    {
+        scalar_level::decimal_digits(values, digits);
     }
 
 private:

@@ -88,6 +88,22 @@ inline std::uint64_t eight_digit_value(std::uint64_t word)
     return (word * (10000 * 4294967296u + 1)) >> 32;
 }
 
+// The eight decimal digits of a value below 10^8 as one word, one digit per
+// byte, the most significant first in text order. Each step splits every
+// lane of the word in two at once: 4+4 digits, then 2+2, then 1+1; the
+// quotients by multiplication are exact for lane values this small. (The
+// SWAR digit split, as in Paul Khuong's and Daniel Lemire's notes on
+// integer to string; benchmark "format/line" against "format/printf".)
+inline std::uint64_t eight_digits(std::uint32_t value)
+{
+    const std::uint64_t high = (std::uint64_t{value} * 109951163) >> 40;  // value / 10000
+    std::uint64_t x = high | (value - high * 10000) << 32;
+    const std::uint64_t hundreds = (x * 5243) >> 19 & 0x0000007F0000007Fu;
+    x = hundreds | (x - hundreds * 100) << 16;
+    const std::uint64_t tens = (x * 103) >> 10 & 0x000F000F000F000Fu;
+    return tens | (x - tens * 10) << 8;
+}
+
 // The eight bytes before end, with all but the last `count` of them cleared:
 // a run of count digits ending at end, right-aligned with leading zero
 // bytes, as eight_digit_value takes it. count is 1 to 8.

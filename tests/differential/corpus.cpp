@@ -155,6 +155,31 @@ std::string mangled_lines(corpus_rng& rng, int lines)
     return out;
 }
 
+// Well-formed records in one of the shapes logs take: space-padded days,
+// tabs, runs of spaces, CRLF line ends, or channels of up to sixteen digits.
+std::string shaped_log(corpus_rng& rng, int lines)
+{
+    const auto shape = rng.between(0, 4);
+    std::string out;
+    std::int64_t instant = rng.between(0, 2000000000);
+    for (int i = 0; i < lines; ++i, instant += step_after(rng)) {
+        record_tokens t = tokens_at(instant, false, rng);
+        if (shape == 0 && t[2].size() == 1) t[2] = " " + t[2];
+        if (shape == 4)
+            for (std::size_t k = 6; k < t.size(); ++k)
+                t[k] = std::to_string(rng.between(-9999999999999999, 9999999999999999) >>
+                                      rng.between(0, 40));
+        for (std::size_t k = 0; k < t.size(); ++k)
+            out += (k == 0       ? ""
+                    : shape == 1 ? "\t"
+                    : shape == 2 ? std::string(static_cast<std::size_t>(rng.between(1, 4)), ' ')
+                                 : " ") +
+                   t[k];
+        out += shape == 3 ? "\r\n" : "\n";
+    }
+    return out;
+}
+
 }  // namespace
 
 std::vector<std::string> zone_logs(std::uint64_t seed, bool all_kinds)
@@ -172,7 +197,7 @@ std::vector<std::string> zone_logs(std::uint64_t seed, bool all_kinds)
         put_record(logs.back(), rng.between(-5364662400, 7258118399), true, rng);
     if (all_kinds) {
         logs.insert(logs.end(), {well_formed_log(rng, 20000), mangled_lines(rng, 30000),
-                                 mangled_lines(rng, 30)});
+                                 mangled_lines(rng, 30), shaped_log(rng, 3000)});
     }
     return logs;
 }

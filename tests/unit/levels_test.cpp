@@ -1,11 +1,14 @@
 // Each vector level that runs here against the byte classes it stands for,
 // and so against the scalar twin: every byte value at every place of a
-// window, random windows of the bytes that matter, and the conversion of
-// runs of digits.
+// window, random windows of the bytes that matter, and the conversions of
+// integer tokens and of values to digits.
 #include "simd/level.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -46,29 +49,58 @@ void expect_classes(const std::vector<char>& bytes)
     ASSERT_EQ(level::newline_mask(bytes.data()), newlines_by_definition(bytes.data()));
 }
 
-// Eight runs of one to eight digits among other bytes, against std::stoul.
+// Eight integer tokens of one to sixteen digits, some negative, some far into
+// a window of 128 bytes, against std::stoll saturated to 32 bits; then one
+// token too long.
 template <class level>
-void expect_digit_values(std::mt19937& rng)
+void expect_integer_values(std::mt19937& rng)
 {
     SCOPED_TRACE(level::name);
-    std::string text(16, '-');
-    unsigned ends[batch_size];
-    unsigned counts[batch_size];
-    std::uint32_t want[batch_size];
+    std::string text(40 + rng() % 40, ' ');
+    const std::size_t front = 16;
+    batch_tokens tokens{};
+    std::int32_t want[batch_size];
     for (unsigned i = 0; i < batch_size; ++i) {
-        counts[i] = 1 + rng() % max_batch_digits;
-        std::string digits;
-        for (unsigned d = 0; d < counts[i]; ++d)
-            digits += static_cast<char>('0' + rng() % 10);
-        text += digits + (rng() % 2 == 0 ? " " : "9-");
-        ends[i] = static_cast<unsigned>(text.size() - (text.back() == ' ' ? 1 : 2));
-        want[i] = static_cast<std::uint32_t>(std::stoul(digits));
+        std::string token = rng() % 3 == 0 ? "-" : "";
+        for (auto d = 1 + rng() % max_batch_digits; d > 0; --d)
+            token += static_cast<char>('0' + rng() % 10);
+        tokens.starts[i] = static_cast<unsigned>(text.size() - front);
+        if (token[0] == '-')
+            tokens.signs[tokens.starts[i] / 64] |= std::uint64_t{1} << tokens.starts[i] % 64;
+        text += token;
+        tokens.ends[i] = static_cast<unsigned>(text.size() - front);
+        text += rng() % 2 == 0 ? " " : "\t ";
+        want[i] = static_cast<std::int32_t>(
+            std::clamp<long long>(std::stoll(token), INT32_MIN, INT32_MAX));
     }
     text += std::string(16, ' ');
-    std::uint32_t got[batch_size];
-    level::digit_values(text.data(), ends, counts, got);
+    std::int32_t got[batch_size];
+    ASSERT_TRUE(level::integer_values(text.data() + front, tokens, got)) << text;
     for (unsigned i = 0; i < batch_size; ++i)
-        ASSERT_EQ(got[i], want[i]) << text << " run " << i;
+        ASSERT_EQ(got[i], want[i]) << text << " token " << i;
+    tokens.starts[7] = tokens.ends[7] - 2 * max_batch_digits - 1;
+    tokens.signs[0] = tokens.signs[1] = 0;
+    EXPECT_FALSE(level::integer_values(text.data() + front, tokens, got)) << text;
+}
+
+// Eight values below 10^8 against printf's "%08u".
+template <class level>
+void expect_decimal_digits(std::mt19937& rng)
+{
+    SCOPED_TRACE(level::name);
+    std::uint32_t values[digit_batch];
+    for (std::uint32_t& v : values)
+        v = rng() % 4 == 0 ? rng() % 100 : rng() % digit_batch_limit;
+    std::uint64_t got[digit_batch];
+    level::decimal_digits(values, got);
+    for (unsigned i = 0; i < digit_batch; ++i) {
+        char want[16];
+        std::snprintf(want, sizeof want, "%08u", values[i]);
+        char text[8];
+        for (unsigned b = 0; b < 8; ++b)
+            text[b] = static_cast<char>('0' + (got[i] >> (8 * b) & 0xFF));
+        ASSERT_EQ(std::string(text, 8), want) << values[i];
+    }
 }
 
 template <class level>
@@ -88,7 +120,8 @@ void expect_level_matches()
         for (char& c : bytes)
             c = alphabet[rng() % (sizeof alphabet - 1)];
         ASSERT_NO_FATAL_FAILURE(expect_classes<level>(bytes)) << round;
-        ASSERT_NO_FATAL_FAILURE(expect_digit_values<level>(rng));
+        ASSERT_NO_FATAL_FAILURE(expect_integer_values<level>(rng));
+        ASSERT_NO_FATAL_FAILURE(expect_decimal_digits<level>(rng));
     }
 }
 
