@@ -1,7 +1,8 @@
 // Runs stamp_series and the reference filter over the same bytes, in one of a
 // few time zones picked by the first byte, with mktime's answers reused or
-// not as its top bit says, and aborts on any difference in output, messages
-// or exit status.
+// not as its top bit says and on the vector level the second byte picks
+// among those that run here, and aborts on any difference in output,
+// messages or exit status.
 #include "child_process.hpp"
 #include "reference_filter.hpp"
 #include "series_filter.hpp"
@@ -27,7 +28,7 @@ const char* const zones[] = {
     "NYE-10NYD,J365/23:30,J1/0:10", "right/Asia/Kathmandu", "EST5EDT"};
 // clang-format on
 
-outcome run(const std::string& input, bool reference, bool reuse)
+outcome run(const std::string& input, bool reference, filter_choices choices)
 {
     // mktime starts each search from the offset that its previous call found,
     // and an ambiguous first record (tm_isdst -1) depends on it: start both
@@ -49,7 +50,7 @@ outcome run(const std::string& input, bool reference, bool reuse)
         for (std::FILE* file : files)
             std::fclose(file);
     } else {
-        status = run_series_filter(in, out, err, filter_choices{reuse});
+        status = run_series_filter(in, out, err, choices);
     }
     close(in);
     return {status, contents_of(out), contents_of(err)};
@@ -59,19 +60,22 @@ outcome run(const std::string& input, bool reference, bool reuse)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size == 0) return 0;
+    if (size < 2) return 0;
     const char* zone = zones[(data[0] & 0x7F) % std::size(zones)];
     const bool reuse = (data[0] & 0x80) == 0;
+    vector_level level = all_vector_levels[data[1] % std::size(all_vector_levels)];
+    if (!level_runs_here(level)) level = vector_level::scalar;
     setenv("TZ", zone, 1);
     tzset();
-    const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const outcome want = run(input, true, reuse), got = run(input, false, reuse);
+    const std::string input(reinterpret_cast<const char*>(data) + 2, size - 2);
+    const outcome want = run(input, true, {reuse, level});
+    const outcome got = run(input, false, {reuse, level});
     if (!(want == got)) {
         std::fprintf(stderr,
-                     "DIFFERENCE in TZ=%s (reuse %d): status %d vs %d\n--- reference\n%s%s--- "
-                     "stamp_series\n%s%s",
-                     zone, reuse, want.status, got.status, want.out.c_str(), want.err.c_str(),
-                     got.out.c_str(), got.err.c_str());
+                     "DIFFERENCE in TZ=%s (reuse %d, level %s): status %d vs %d\n--- "
+                     "reference\n%s%s--- stamp_series\n%s%s",
+                     zone, reuse, level_name(level), want.status, got.status, want.out.c_str(),
+                     want.err.c_str(), got.out.c_str(), got.err.c_str());
         std::abort();
     }
     return 0;

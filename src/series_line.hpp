@@ -73,8 +73,8 @@ char* format_series_line(char* out, const converted_time& time, std::time_t refe
         *out++ = '\n';
         return out;
     }
-    std::uint32_t values[digit_batch] = {static_cast<std::uint32_t>(size / 1000),
-                                         static_cast<std::uint32_t>(size % 1000)};
+    std::uint32_t values[2 + 4] = {static_cast<std::uint32_t>(size / 1000),
+                                   static_cast<std::uint32_t>(size % 1000)};
     std::uint32_t negative[4];
     std::uint32_t high[4] = {};  // the digits above the last eight: 0 to 42
     std::uint32_t all = 0;
@@ -92,7 +92,7 @@ char* format_series_line(char* out, const converted_time& time, std::time_t refe
         }
     }
     std::uint64_t digits[digit_batch];
-    level::decimal_digits(values, digits);
+    level::decimal_digits(values[0], values[1], values[2], values[3], values[4], values[5], digits);
     out[0] = '-';
     out = decimal_detail::write_digits(out + (elapsed_negative ? 1 : 0), digits[0]);
     // The fraction's three digits are the last three of its eight.

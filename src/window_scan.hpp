@@ -61,7 +61,10 @@ struct window {
     static window at(const char* line, unsigned base, unsigned length)
     {
         window w{level::classify(line + base), 0, 0, 0, base};
-        w.token = ~w.classes.space & low_bits(length);
+        // A line longer than the window is looked at in its first 63 bytes,
+        // and then refused by the caller.
+        w.token = ~w.classes.space &
+                  low_bits(length < window_classes::size ? length : window_classes::size - 1);
         w.first_bytes = w.token & ~(w.token << 1);
         w.signs = w.classes.minus & w.first_bytes & (w.classes.digit >> 1);
         return w;
@@ -114,7 +117,7 @@ bool read_window_fields(const char* p, std::size_t length, window_fields& fields
         return false;
     }
     const auto line_length = static_cast<unsigned>(length);
-    const window head = window::at<level>(p, 0, line_length < size ? line_length : size - 1);
+    const window head = window::at<level>(p, 0, line_length);
     unsigned start[window_fields::slots];
     unsigned end[window_fields::slots];
     // Most lines start with a date of one of the two usual shapes, whose five

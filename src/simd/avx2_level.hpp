@@ -101,19 +101,20 @@ private:
     }
 
 public:
-    // The eight digits of eight values at once: each value split into four
+    // The eight digits of six values at once: each value split into four
     // digits and four (by a multiply and shift standing in for / 10000),
     // each four into two and two, each two into one and one, then the bytes
     // put in text order. (After Wojciech Mula's SIMD integer to string;
     // benchmark "format/line/avx2" against "format/line/sse2".)
     [[gnu::target(STAMP_SERIES_AVX2_TARGET)]] static void decimal_digits(
-        const std::uint32_t (&values)[digit_batch], std::uint64_t (&digits)[digit_batch])
+        std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d, std::uint32_t e,
+        std::uint32_t f, std::uint64_t (&digits)[digit_batch])
     {
-        // The unpacking below takes values 0 1 4 5 and 2 3 6 7 together, so
-        // they go in as 0 1 4 5 2 3 6 7 to come out in order.
-        const __m256i v = _mm256_permutevar8x32_epi32(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values)),
-            _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7));
+        // The unpacking below takes lanes 0 1 4 5 and 2 3 6 7 together, so
+        // the values go in as a b e f c d to come out in order.
+        const auto lane = [](std::uint32_t v) { return static_cast<int>(v); };
+        const __m256i v =
+            _mm256_setr_epi32(lane(a), lane(b), lane(e), lane(f), lane(c), lane(d), 0, 0);
         const __m256i magic = _mm256_set1_epi64x(109951163);  // 2^40 / 10^4, rounded up
         const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(v, magic), 40);
         const __m256i odd =
@@ -128,10 +129,11 @@ public:
             _mm256_sub_epi16(fours, _mm256_mullo_epi16(twos_high, _mm256_set1_epi16(100)));
         const __m256i first = ones(twos_high);
         const __m256i second = ones(twos_low);
+        // Lanes 6 and 7 hold no value; their digits are left out.
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(digits),
                             _mm256_unpacklo_epi16(first, second));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(digits + 4),
-                            _mm256_unpackhi_epi16(first, second));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(digits + 4),
+                         _mm256_castsi256_si128(_mm256_unpackhi_epi16(first, second)));
     }
 
 private:

@@ -63,8 +63,9 @@ struct batch_tokens {
     std::uint64_t signs[2];
 };
 
-// The values a level turns into decimal digits at once, each below 10^8:
-// digits[i] holds the eight digits of values[i], one a byte (0 to 9, not
-// yet characters), the most significant first in text order.
-inline constexpr unsigned digit_batch = 8;
+// The values a level turns into decimal digits at once, each below 10^8,
+// passed one by one so that they go into a vector from registers: digits[i]
+// holds the eight digits of the i-th, one a byte (0 to 9, not yet
+// characters), the most significant first in text order.
+inline constexpr unsigned digit_batch = 6;
 inline constexpr std::uint32_t digit_batch_limit = 100000000;

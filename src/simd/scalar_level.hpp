@@ -63,10 +63,12 @@ struct scalar_level {
         return out_of_range < 2 * max_batch_digits;
     }
 
-    static void decimal_digits(const std::uint32_t (&values)[digit_batch],
+    static void decimal_digits(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
+                               std::uint32_t e, std::uint32_t f,
                                std::uint64_t (&digits)[digit_batch])
     {
-#pragma GCC unroll 8
+        const std::uint32_t values[digit_batch] = {a, b, c, d, e, f};
+#pragma GCC unroll 6
         for (unsigned i = 0; i < digit_batch; ++i) {
             digits[i] = words::eight_digits(values[i]);
         }

@@ -52,10 +52,11 @@ struct sse2_level {
         return scalar_level::integer_values(p, tokens, values);
     }
 
-    static void decimal_digits(const std::uint32_t (&values)[digit_batch],
+    static void decimal_digits(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
+                               std::uint32_t e, std::uint32_t f,
                                std::uint64_t (&digits)[digit_batch])
     {
-        scalar_level::decimal_digits(values, digits);
+        scalar_level::decimal_digits(a, b, c, d, e, f, digits);
     }
 
 private:

