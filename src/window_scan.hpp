@@ -113,7 +113,7 @@ bool read_window_fields(const char* p, std::size_t length, window_fields& fields
 {
     using namespace window_scan_detail;
     constexpr unsigned size = window_classes::size;
-    if (length >= 2 * size) {
+    if (length >= std::size_t{2} * size) {
         return false;
     }
     const auto line_length = static_cast<unsigned>(length);
