@@ -65,13 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     setenv("TZ", zone, 1);
     tzset();
     const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const outcome want = run(input, true, reuse), got = run(input, false, reuse);
+    const outcome want = run(input, true, reuse);
+    const outcome got = run(input, false, reuse);
     if (!(want == got)) {
         std::fprintf(stderr,
                      "DIFFERENCE in TZ=%s (reuse %d): status %d vs %d\n--- reference\n%s%s--- "
                      "stamp_series\n%s%s",
-                     zone, reuse, want.status, got.status, want.out.c_str(), want.err.c_str(),
-                     got.out.c_str(), got.err.c_str());
+                     zone, static_cast<int>(reuse), want.status, got.status, want.out.c_str(),
+                     want.err.c_str(), got.out.c_str(), got.err.c_str());
         std::abort();
     }
     return 0;
