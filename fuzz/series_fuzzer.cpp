@@ -74,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fprintf(stderr,
                      "DIFFERENCE in TZ=%s (reuse %d, level %s): status %d vs %d\n--- "
                      "reference\n%s%s--- stamp_series\n%s%s",
-                     zone, reuse, level_name(level), want.status, got.status, want.out.c_str(),
-                     want.err.c_str(), got.out.c_str(), got.err.c_str());
+                     zone, static_cast<int>(reuse), level_name(level), want.status, got.status,
+                     want.out.c_str(), want.err.c_str(), got.out.c_str(), got.err.c_str());
         std::abort();
     }
     return 0;

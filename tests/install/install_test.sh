@@ -1,12 +1,36 @@
 #!/bin/sh
-# Installs the build into a scratch DESTDIR and runs the installed binary on
-# the sample log; its output must be the reference filter's.
-# usage: install_test.sh BUILD_DIR SAMPLE_LOG REFERENCE_FILTER
+# Builds the Debian package as the README says, with the package workflow
+# preset, and checks what it holds: the binary, stripped and on the system's
+# C library; the manual page and changelog, compressed; the copyright file;
+# the gnuplot example. The packaged binary's output on the sample log must
+# be the reference filter's.
+# usage: install_test.sh SOURCE_DIR VERSION REFERENCE_FILTER
 set -u
 stage=$(mktemp -d) && trap 'rm -rf "$stage"' EXIT
-DESTDIR="$stage" cmake --install "$1" --prefix /usr > /dev/null || exit 1
-test -f "$stage/usr/share/man/man1/stamp_series.1" || { echo "man page not installed"; exit 1; }
-"$stage/usr/bin/stamp_series" < "$2" > "$stage/out"; status=$?
-"$3" < "$2" > "$stage/expected"
-test "$status" -eq 1 || { echo "installed binary exited with $status"; exit 1; }
+fail() { echo "$*"; exit 1; }
+cd "$1" || exit 1
+cmake --workflow --preset package > "$stage/log" 2>&1 || { cat "$stage/log"; fail "package workflow failed"; }
+deb=build/package/stamp-series_$2_$(dpkg --print-architecture).deb
+dpkg-deb -x "$deb" "$stage/root" || exit 1
+
+doc=$stage/root/usr/share/doc/stamp-series
+bin=$stage/root/usr/bin/stamp_series
+for file in "$bin" "$doc/copyright" "$doc/examples/plot.gp"; do
+    test -f "$file" || fail "not in the package: ${file#"$stage/root"}"
+done
+zcat "$stage/root/usr/share/man/man1/stamp_series.1.gz" | cmp - docs/stamp_series.1 ||
+    fail "compressed manual page missing or not docs/stamp_series.1"
+zcat "$doc/changelog.gz" | head -n 1 | grep -q "^stamp-series ($2) " ||
+    fail "changelog.gz missing, or its latest entry is not version $2"
+
+# Without dpkg-shlibdeps, CPack leaves the C library out of Depends silently.
+dpkg-deb -f "$deb" Depends | grep -q 'libc6 (>= ' || fail "Depends lacks libc6: $(dpkg-deb -f "$deb" Depends)"
+readelf -S "$bin" | grep -q '\.symtab' && fail "binary not stripped"
+needed=$(readelf -d "$bin" | grep NEEDED)
+echo "$needed" | grep -q 'libc\.so' || fail "binary not linked to the shared C library"
+echo "$needed" | grep -q 'libstdc++' && fail "binary needs the shared libstdc++"
+
+"$bin" < examples/sample.log > "$stage/out"; status=$?
+"$3" < examples/sample.log > "$stage/expected"
+test "$status" -eq 1 || fail "packaged binary exited with $status"
 cmp "$stage/out" "$stage/expected"
