@@ -40,6 +40,41 @@ inline std::uint32_t magnitude(std::int32_t value, std::uint32_t& negative)
     return (static_cast<std::uint32_t>(value) ^ (0u - negative)) + negative;
 }
 
+// The line the plain way, for an elapsed time that the batch does not take.
+inline char* format_plain_line(char* out, const converted_time& time, std::time_t reference_second,
+                               std::int32_t milliseconds, const std::int32_t (&channels)[4])
+{
+    out =
+        format_elapsed(out, time.record_seconds, time.record_time, reference_second, milliseconds);
+    for (const std::int32_t channel : channels) {
+        out = write_field(out, channel);
+    }
+    *out++ = '\n';
+    return out;
+}
+
+// The magnitudes of the channels split into their last eight digits, in
+// values, and the digits above them (0 to 42), in high; and their signs.
+inline void split_channels(const std::int32_t (&channels)[4], std::uint32_t (&values)[4],
+                           std::uint32_t (&high)[4], std::uint32_t (&negative)[4])
+{
+    std::uint32_t all = 0;
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+        values[i] = magnitude(channels[i], negative[i]);
+        high[i] = 0;
+        all |= values[i];
+    }
+    // Below 2^26 every channel is below 10^8.
+    if (all >= std::uint32_t{1} << 26) {
+#pragma GCC unroll 4
+        for (int i = 0; i < 4; ++i) {
+            high[i] = values[i] / digit_batch_limit;
+            values[i] -= high[i] * digit_batch_limit;
+        }
+    }
+}
+
 }  // namespace series_line_detail
 
 // Writes "<elapsed> <channel_1> <channel_2> <channel_3> <2 x channel_4>\n",
@@ -65,34 +100,16 @@ char* format_series_line(char* out, const converted_time& time, std::time_t refe
     const std::uint64_t size = elapsed_negative ? 0 - static_cast<std::uint64_t>(thousandths)
                                                 : static_cast<std::uint64_t>(thousandths);
     if (!exact || size >= std::uint64_t{digit_batch_limit} * 1000) {
-        out = format_elapsed(out, time.record_seconds, time.record_time, reference_second,
-                             record.milliseconds);
-        for (const std::int32_t channel : channels) {
-            out = write_field(out, channel);
-        }
-        *out++ = '\n';
-        return out;
+        return format_plain_line(out, time, reference_second, record.milliseconds, channels);
     }
-    std::uint32_t values[2 + 4] = {static_cast<std::uint32_t>(size / 1000),
-                                   static_cast<std::uint32_t>(size % 1000)};
+    std::uint32_t values[4];
+    std::uint32_t high[4];
     std::uint32_t negative[4];
-    std::uint32_t high[4] = {};  // the digits above the last eight: 0 to 42
-    std::uint32_t all = 0;
-#pragma GCC unroll 4
-    for (int i = 0; i < 4; ++i) {
-        values[2 + i] = magnitude(channels[i], negative[i]);
-        all |= values[2 + i];
-    }
-    // Below 2^26 every channel is below 10^8; otherwise split each.
-    if (all >= std::uint32_t{1} << 26) {
-#pragma GCC unroll 4
-        for (int i = 0; i < 4; ++i) {
-            high[i] = values[2 + i] / digit_batch_limit;
-            values[2 + i] -= high[i] * digit_batch_limit;
-        }
-    }
+    split_channels(channels, values, high, negative);
     std::uint64_t digits[digit_batch];
-    level::decimal_digits(values[0], values[1], values[2], values[3], values[4], values[5], digits);
+    level::decimal_digits(static_cast<std::uint32_t>(size / 1000),
+                          static_cast<std::uint32_t>(size % 1000), values[0], values[1], values[2],
+                          values[3], digits);
     out[0] = '-';
     out = decimal_detail::write_digits(out + (elapsed_negative ? 1 : 0), digits[0]);
     // The fraction's three digits are the last three of its eight.

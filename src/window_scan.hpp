@@ -81,21 +81,84 @@ struct window {
     }
 };
 
-// The starts and ends of slots first to last - 1, in line positions, from a
-// window whose tokens before the first slot's have been cleared away.
+// Where each slot's token starts and where the white space after it does,
+// in line positions.
+struct token_positions {
+    unsigned start[window_fields::slots];
+    unsigned end[window_fields::slots];
+};
+
+// The starts and ends of slots first to last - 1, from a window whose
+// tokens before the first slot's have been cleared away.
 inline void take_tokens(const window& w, std::uint64_t starts, int first, int last,
-                        unsigned (&start)[window_fields::slots],
-                        unsigned (&end)[window_fields::slots])
+                        token_positions& at)
 {
     std::uint64_t ends =
         ~w.token & (w.token << 1) & ~low_bits(static_cast<unsigned>(std::countr_zero(starts)));
 #pragma GCC unroll 10
     for (int slot = first; slot < last; ++slot) {
-        start[slot] = w.base + static_cast<unsigned>(std::countr_zero(starts));
-        end[slot] = w.base + static_cast<unsigned>(std::countr_zero(ends));
+        at.start[slot] = w.base + static_cast<unsigned>(std::countr_zero(starts));
+        at.end[slot] = w.base + static_cast<unsigned>(std::countr_zero(ends));
         starts &= starts - 1;
         ends &= ends - 1;
     }
+}
+
+// The first five slots. Most lines start with a date of one of the two
+// usual shapes, whose tokens need no search. False when the year may run on
+// past the window.
+inline bool take_date(const window& head, token_positions& at)
+{
+    const std::uint64_t date = head.token & low_bits(date_shape_length);
+    if (date == date_shape || date == padded_date_shape) {
+        constexpr unsigned date_starts[] = {0, 4, 8, 11, 20};
+        constexpr unsigned date_ends[] = {3, 7, 10, 19, 24};
+        for (int i = 0; i < 5; ++i) {
+            at.start[i] = date_starts[i];
+            at.end[i] = date_ends[i];
+        }
+        at.start[2] += date == padded_date_shape ? 1 : 0;
+        return true;
+    }
+    if (std::popcount(head.first_bytes) < 6) {
+        return false;
+    }
+    take_tokens(head, head.first_bytes, 0, 5, at);
+    return true;
+}
+
+// The text and integer fields from the tokens' positions; false when a text
+// is longer than its field or an integer has more than sixteen digits.
+template <class level>
+bool take_fields(const char* p, const window& head, const window& numbers,
+                 const token_positions& at, window_fields& fields)
+{
+    bool fits = true;
+    for (int i = 0; i < 3; ++i) {
+        const int text_slot = i == 2 ? 3 : i;
+        fields.text[i] = p + at.start[text_slot];
+        fields.text_length[i] = at.end[text_slot] - at.start[text_slot];
+        fits = fits & (fields.text_length[i] <= text_room[i]);
+    }
+    // The signs by position in the line: the date's from the first window,
+    // the numbers' from theirs.
+    const unsigned base = numbers.base;
+    batch_tokens integers{{},
+                          {},
+                          {(head.signs & low_bits(base)) | numbers.signs << base,
+                           base == 0 ? 0 : numbers.signs >> (64 - base)}};
+#pragma GCC unroll 8
+    for (unsigned i = 0; i < batch_size; ++i) {
+        integers.starts[i] = at.start[integer_slots[i]];
+        integers.ends[i] = at.end[integer_slots[i]];
+    }
+    std::int32_t values[batch_size];
+    fits = level::integer_values(p, integers, values) && fits;
+#pragma GCC unroll 7
+    for (int i = 0; i < 7; ++i) {
+        fields.numbers[i] = values[i];
+    }
+    return fits;
 }
 
 }  // namespace window_scan_detail
@@ -118,61 +181,21 @@ bool read_window_fields(const char* p, std::size_t length, window_fields& fields
     }
     const auto line_length = static_cast<unsigned>(length);
     const window head = window::at<level>(p, 0, line_length);
-    unsigned start[window_fields::slots];
-    unsigned end[window_fields::slots];
-    // Most lines start with a date of one of the two usual shapes, whose five
-    // tokens need no search.
-    const std::uint64_t date = head.token & low_bits(date_shape_length);
-    if (date == date_shape || date == padded_date_shape) {
-        constexpr unsigned date_starts[] = {0, 4, 8, 11, 20};
-        constexpr unsigned date_ends[] = {3, 7, 10, 19, 24};
-        for (int i = 0; i < 5; ++i) {
-            start[i] = date_starts[i];
-            end[i] = date_ends[i];
-        }
-        start[2] += date == padded_date_shape ? 1 : 0;
-    } else {
-        if (std::popcount(head.first_bytes) < 6) {
-            return false;  // the year must end inside the window
-        }
-        take_tokens(head, head.first_bytes, 0, 5, start, end);
+    token_positions at;
+    if (!take_date(head, at)) {
+        return false;
     }
-    bool fits = head.plain(0, end[4], bits_between(0, end[1]) | bits_between(start[3], end[3]));
+    const bool date_fits =
+        head.plain(0, at.end[4], bits_between(0, at.end[1]) | bits_between(at.start[3], at.end[3]));
     // The numbers, from the same window when the line ends in it, else from
     // a window that starts at the end of the year.
     const window numbers =
-        line_length < size ? head : window::at<level>(p, end[4], line_length - end[4]);
-    const std::uint64_t later = numbers.first_bytes & ~low_bits(end[4] - numbers.base);
+        line_length < size ? head : window::at<level>(p, at.end[4], line_length - at.end[4]);
+    const std::uint64_t later = numbers.first_bytes & ~low_bits(at.end[4] - numbers.base);
     if (std::popcount(later) < 5 || line_length - numbers.base >= size) {
         return false;
     }
-    take_tokens(numbers, later, 5, window_fields::slots, start, end);
-    fits = fits && numbers.plain(start[5] - numbers.base, end[9] - numbers.base, 0);
-    for (int i = 0; i < 3; ++i) {
-        const int text_slot = i == 2 ? 3 : i;
-        fields.text[i] = p + start[text_slot];
-        fields.text_length[i] = end[text_slot] - start[text_slot];
-        fits = fits & (fields.text_length[i] <= text_room[i]);
-    }
-    // The signs by position in the line: the date's from the first window,
-    // the numbers' from theirs.
-    const unsigned base = numbers.base;
-    batch_tokens integers{{},
-                          {},
-                          {(head.signs & low_bits(base)) | numbers.signs << base,
-                           base == 0 ? 0 : numbers.signs >> (64 - base)}};
-#pragma GCC unroll 8
-    for (unsigned i = 0; i < batch_size; ++i) {
-        integers.starts[i] = start[integer_slots[i]];
-        integers.ends[i] = end[integer_slots[i]];
-    }
-    std::int32_t values[batch_size];
-    if (!level::integer_values(p, integers, values) || !fits) {
-        return false;
-    }
-#pragma GCC unroll 7
-    for (int i = 0; i < 7; ++i) {
-        fields.numbers[i] = values[i];
-    }
-    return true;
+    take_tokens(numbers, later, 5, window_fields::slots, at);
+    const bool numbers_fit = numbers.plain(at.start[5] - numbers.base, at.end[9] - numbers.base, 0);
+    return take_fields<level>(p, head, numbers, at, fields) && date_fits && numbers_fit;
 }
