@@ -13,51 +13,53 @@ inline constexpr std::uint64_t high_bits = 0x8080808080808080u;
 
 // The text order is the arithmetic order only on a little-endian machine;
 // elsewhere the bytes are swapped into it.
+template <class word>
+word in_text_order(word w)
+{
+    if constexpr (std::endian::native == std::endian::big) {
+        if constexpr (sizeof w == 8) {
+            return __builtin_bswap64(w);
+        } else {
+            return __builtin_bswap32(w);
+        }
+    }
+    return w;
+}
+
+template <class word>
+word load(const char* p)
+{
+    word w;
+    std::memcpy(&w, p, sizeof w);
+    return in_text_order(w);
+}
+
 inline std::uint64_t load_64(const char* p)
 {
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    if constexpr (std::endian::native == std::endian::big) {
-        word = __builtin_bswap64(word);
-    }
-    return word;
+    return load<std::uint64_t>(p);
 }
 
 inline std::uint32_t load_32(const char* p)
 {
-    std::uint32_t word;
-    std::memcpy(&word, p, sizeof word);
-    if constexpr (std::endian::native == std::endian::big) {
-        word = __builtin_bswap32(word);
-    }
-    return word;
-}
-
-inline std::uint16_t load_16(const char* p)
-{
-    std::uint16_t word;
-    std::memcpy(&word, p, sizeof word);
-    if constexpr (std::endian::native == std::endian::big) {
-        word = __builtin_bswap16(word);
-    }
-    return word;
+    return load<std::uint32_t>(p);
 }
 
 // Stores the low bytes of word at p in text order.
+template <class word>
+void store(char* p, word w)
+{
+    w = in_text_order(w);
+    std::memcpy(p, &w, sizeof w);
+}
+
 inline void store_64(char* p, std::uint64_t word)
 {
-    if constexpr (std::endian::native == std::endian::big) {
-        word = __builtin_bswap64(word);
-    }
-    std::memcpy(p, &word, sizeof word);
+    store(p, word);
 }
 
 inline void store_32(char* p, std::uint32_t word)
 {
-    if constexpr (std::endian::native == std::endian::big) {
-        word = __builtin_bswap32(word);
-    }
-    std::memcpy(p, &word, sizeof word);
+    store(p, word);
 }
 
 // The top bit of each byte that is not a decimal digit. Digits become 0 to 9
