@@ -130,8 +130,8 @@ namespace {
 
 // The month names hashed into sixteen slots: the multiplier and shift below
 // give each of the twelve a slot of its own (found by trying them), so one
-// comparison decides. A token that does not fill its three bytes with
-// letters matches no name, since every name has three.
+// comparison decides. A token of fewer than three characters matches no
+// name, since every name has three.
 constexpr std::uint32_t pack_name(char a, char b, char c)
 {
     return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
@@ -167,6 +167,11 @@ constexpr std::array<month_entry, 16> month_slots = [] {
 
 std::int32_t month_index(const char* month_token)
 {
+    // The token may be shorter than three characters; nothing past its
+    // terminator is read.
+    if (month_token[0] == '\0' || month_token[1] == '\0') {
+        return 8;
+    }
     const std::uint32_t name = pack_name(month_token[0], month_token[1], month_token[2]);
     const month_entry& e = month_slots[name_slot(name)];
     return e.name == name ? e.month : 8;
