@@ -13,8 +13,7 @@ char* write_seconds(char* out, std::uint64_t value)
         return decimal_detail::write_digits(out,
                                             words::eight_digits(static_cast<std::uint32_t>(value)));
     }
-    char* const end = std::to_chars(out, out + 24, value).ptr;
-    return end;
+    return std::to_chars(out, out + 24, value).ptr;
 }
 
 // Writes a whole number of thousandths with three decimals.
@@ -23,11 +22,8 @@ char* write_thousandths(char* out, bool negative, std::uint64_t thousandths)
     out[0] = '-';
     out += negative ? 1 : 0;
     out = write_seconds(out, thousandths / 1000);
-    const auto fraction = static_cast<std::uint32_t>(thousandths % 1000);
-    // The fraction's three digits are the last three of its eight.
-    const std::uint64_t digits = words::eight_digits(fraction) | 0x3030303030303030u;
-    words::store_32(out, static_cast<std::uint32_t>('.' | ((digits >> 32) & 0xFFFFFF00u)));
-    return out + 4;
+    return decimal_detail::write_fraction(
+        out, words::eight_digits(static_cast<std::uint32_t>(thousandths % 1000)));
 }
 
 }  // namespace
@@ -55,17 +51,8 @@ char* format_elapsed(char* out, double elapsed)
 char* format_elapsed(char* out, std::int64_t record_seconds, double record_time,
                      std::int64_t reference_second, std::int32_t milliseconds)
 {
-    // With both whole-second values below 2^39 in size, the three roundings
-    // behind record_time - reference_second (the product with 0.001, the
-    // sum, the difference) are together off by less than 0.0002 from
-    // (record_seconds - reference_second) + milliseconds / 1000, a whole
-    // number of thousandths. printf's three decimals of the double are then
-    // exactly that number, with a minus sign exactly when it is negative (a
-    // zero comes out as +0). So no floating point is needed.
-    constexpr std::int64_t limit = std::int64_t{1} << 39;
-    if (record_seconds > -limit && record_seconds < limit && reference_second > -limit &&
-        reference_second < limit) {
-        const std::int64_t thousandths = (record_seconds - reference_second) * 1000 + milliseconds;
+    std::int64_t thousandths = 0;
+    if (exact_thousandths(record_seconds, reference_second, milliseconds, thousandths)) {
         const bool negative = thousandths < 0;
         return write_thousandths(out, negative,
                                  static_cast<std::uint64_t>(negative ? -thousandths : thousandths));

@@ -27,6 +27,24 @@ char* format_elapsed(char* out, double elapsed);
 char* format_elapsed(char* out, std::int64_t record_seconds, double record_time,
                      std::int64_t reference_second, std::int32_t milliseconds);
 
+// That elapsed time as a whole number of thousandths, where that is exactly
+// what printf's "%.3f" shows: with both second counts below 2^39 in size, the
+// three roundings behind the double (the product with 0.001, the sum, the
+// difference) are together off by less than 0.0002 from
+// (record_seconds - reference_second) + milliseconds / 1000, so its three
+// decimals are that number, with a minus sign exactly when it is negative (a
+// zero comes out as +0), and no floating point is needed. False for larger
+// counts.
+inline bool exact_thousandths(std::int64_t record_seconds, std::int64_t reference_second,
+                              std::int32_t milliseconds, std::int64_t& thousandths)
+{
+    constexpr std::int64_t limit = std::int64_t{1} << 39;
+    const bool small = record_seconds > -limit && record_seconds < limit &&
+                       reference_second > -limit && reference_second < limit;
+    thousandths = small ? (record_seconds - reference_second) * 1000 + milliseconds : 0;
+    return small;
+}
+
 namespace decimal_detail {
 
 // Writes the eight digits of a word from words::eight_digits or a level's
@@ -37,6 +55,15 @@ inline char* write_digits(char* out, std::uint64_t digits)
     const auto zeros = static_cast<unsigned>(std::countr_zero(digits | std::uint64_t{1} << 56)) / 8;
     words::store_64(out, (digits | 0x3030303030303030u) >> (8 * zeros));
     return out + 8 - zeros;
+}
+
+// Writes "." and the last three of the eight digits of a word (a fraction
+// below 1000); stores four bytes.
+inline char* write_fraction(char* out, std::uint64_t digits)
+{
+    words::store_32(out, static_cast<std::uint32_t>(
+                             '.' | (((digits | 0x3030303030303030u) >> 32) & 0xFFFFFF00u)));
+    return out + 4;
 }
 
 // Writes high (1 to 42) and then all eight digits of the word; stores ten bytes.

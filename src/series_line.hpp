@@ -15,23 +15,6 @@ inline constexpr std::size_t series_line_room = max_series_line + decimal_slack;
 
 namespace series_line_detail {
 
-// The elapsed time as a whole number of thousandths, where that is exactly
-// what printf's "%.3f" of record_time - reference_second shows: with both
-// second counts below 2^39 in size, the three roundings behind the double
-// (the product with 0.001, the sum, the difference) are together off by less
-// than 0.0002 from (record_seconds - reference_second) + milliseconds / 1000,
-// so its three decimals are that number, with a minus sign exactly when it is
-// negative (a zero comes out as +0). False for larger counts.
-inline bool exact_thousandths(const converted_time& time, std::time_t reference_second,
-                              std::int32_t milliseconds, std::int64_t& thousandths)
-{
-    constexpr std::int64_t limit = std::int64_t{1} << 39;
-    const bool small = time.record_seconds > -limit && time.record_seconds < limit &&
-                       reference_second > -limit && reference_second < limit;
-    thousandths = small ? (time.record_seconds - reference_second) * 1000 + milliseconds : 0;
-    return small;
-}
-
 // Magnitude and sign of a 32-bit value, in unsigned arithmetic so that
 // INT32_MIN needs no care.
 inline std::uint32_t magnitude(std::int32_t value, std::uint32_t& negative)
@@ -95,7 +78,8 @@ char* format_series_line(char* out, const converted_time& time, std::time_t refe
     const std::int32_t channels[4] = {record.channel_1, record.channel_2, record.channel_3,
                                       doubled};
     std::int64_t thousandths = 0;
-    const bool exact = exact_thousandths(time, reference_second, record.milliseconds, thousandths);
+    const bool exact =
+        exact_thousandths(time.record_seconds, reference_second, record.milliseconds, thousandths);
     const bool elapsed_negative = thousandths < 0;
     const std::uint64_t size = elapsed_negative ? 0 - static_cast<std::uint64_t>(thousandths)
                                                 : static_cast<std::uint64_t>(thousandths);
@@ -112,10 +96,7 @@ char* format_series_line(char* out, const converted_time& time, std::time_t refe
                           values[3], digits);
     out[0] = '-';
     out = decimal_detail::write_digits(out + (elapsed_negative ? 1 : 0), digits[0]);
-    // The fraction's three digits are the last three of its eight.
-    words::store_32(out, static_cast<std::uint32_t>(
-                             '.' | ((digits[1] | 0x3030303030303030u) >> 32 & 0xFFFFFF00u)));
-    out += 4;
+    out = decimal_detail::write_fraction(out, digits[1]);
 #pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
         out[0] = ' ';

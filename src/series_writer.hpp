@@ -6,8 +6,8 @@
 inline constexpr std::size_t series_buffer_size = std::size_t{1} << 16;
 
 // Output collects here and goes out in large writes. After a failed write the
-// writer keeps the errno and takes nothing more. Declare it without braces
-// and set fd: the buffer needs no clearing.
+// writer keeps the errno and takes nothing more. Set fd and line_by_line
+// before the first line.
 struct series_writer {
     int fd = -1;
     bool line_by_line = false;  // for a terminal, where a person watches each line arrive
