@@ -1,9 +1,18 @@
 // Each stage of one line timed on its own, over lines of a generated log held
-// in memory, and each shortcut against the plain way it stands in for. The
-// comments in src/ name the benchmark that justifies each trick.
+// in memory, and each shortcut against the plain way it stands in for; the
+// stages that use the vector kernel on every target that runs here.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "stages.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+
+#include <hwy/highway.h>
+
+#ifndef STAMP_SERIES_BENCH_STAGES_SHARED
+#define STAMP_SERIES_BENCH_STAGES_SHARED
 #include "line_reader.hpp"
 #include "local_time.hpp"
 #include "series_line.hpp"
+#include "simd/targets.hpp"
 #include "stamped_record.hpp"
 
 #include <benchmark/benchmark.h>
@@ -66,7 +75,8 @@ std::vector<stamped_record> parsed()
     std::vector<stamped_record> records;
     stamped_record record{};
     for (const record_line& line : sample().lines) {
-        parse_record(line, record);
+        stamped_record_detail::scan_tokens(line.text, line.text + line.length, record);
+        stamped_record_detail::derive_fields(record);
         records.push_back(record);
     }
     return records;
@@ -89,14 +99,6 @@ void parse_token_by_token(benchmark::State& state)
     parse_with(state, [](const record_line& line, stamped_record& record) {
         stamped_record_detail::scan_tokens(line.text, line.text + line.length, record);
         stamped_record_detail::derive_fields(record);
-    });
-}
-
-template <class level>
-void parse_window(benchmark::State& state)
-{
-    parse_with(state, [](const record_line& line, stamped_record& record) {
-        parse_record<level>(line, record);
     });
 }
 
@@ -138,24 +140,6 @@ void format_printf(benchmark::State& state)
     });
 }
 
-void format_line(benchmark::State& state)
-{
-    format_with(state, [](char* line, const converted_time& time, const stamped_record& r) {
-        format_series_line<default_level>(line, time, 0, r);
-    });
-}
-
-template <class level>
-void cut_find_newline(benchmark::State& state)
-{
-    const std::vector<record_line>& lines = sample().lines;
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            line_reader_detail::find_newline<level>(lines[i++ % lines.size()].text, 130));
-    }
-}
-
 void cut_memchr(benchmark::State& state)
 {
     const std::vector<record_line>& lines = sample().lines;
@@ -165,27 +149,72 @@ void cut_memchr(benchmark::State& state)
     }
 }
 
-#if STAMP_SERIES_VECTOR_LEVELS
-// The AVX2 level needs a caller compiled for it to inline its routines.
-[[gnu::target(STAMP_SERIES_AVX2_TARGET), gnu::flatten]] void parse_window_avx2(
-    benchmark::State& state)
-{
-    parse_window<avx2_level>(state);
-}
-
-[[gnu::target(STAMP_SERIES_AVX2_TARGET), gnu::flatten]] void cut_find_newline_avx2(
-    benchmark::State& state)
-{
-    cut_find_newline<avx2_level>(state);
-}
+}  // namespace
 #endif
 
-}  // namespace
+#include "simd/kernel-inl.hpp"
+
+HWY_BEFORE_NAMESPACE();
+namespace kernel::HWY_NAMESPACE {
+
+[[gnu::flatten]] void parse_window(benchmark::State& state)
+{
+    parse_with(state, [](const record_line& line, stamped_record& record) {
+        parse_record<vector_kernel>(line, record);
+    });
+}
+
+[[gnu::flatten]] void format_line(benchmark::State& state)
+{
+    format_with(state, [](char* line, const converted_time& time, const stamped_record& r) {
+        format_series_line<vector_kernel>(line, time, 0, r);
+    });
+}
+
+[[gnu::flatten]] void cut_find_newline(benchmark::State& state)
+{
+    const std::vector<record_line>& lines = sample().lines;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            line_reader_detail::find_newline<vector_kernel>(lines[i++ % lines.size()].text, 130));
+    }
+}
+
+}  // namespace kernel::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace kernel {
+
+HWY_EXPORT(parse_window);
+HWY_EXPORT(format_line);
+HWY_EXPORT(cut_find_newline);
+
+// The three kernel stages of one target, each pinned to it when it runs.
+void register_target(std::int64_t target)
+{
+    const std::string name = target_name(target);
+    benchmark::RegisterBenchmark(("parse/window/" + name).c_str(), [target](benchmark::State& s) {
+        pin_target(target);
+        HWY_DYNAMIC_DISPATCH(parse_window)(s);
+    });
+    benchmark::RegisterBenchmark(("format/line/" + name).c_str(), [target](benchmark::State& s) {
+        pin_target(target);
+        HWY_DYNAMIC_DISPATCH(format_line)(s);
+    });
+    benchmark::RegisterBenchmark(("cut/find_newline/" + name).c_str(),
+                                 [target](benchmark::State& s) {
+                                     pin_target(target);
+                                     HWY_DYNAMIC_DISPATCH(cut_find_newline)(s);
+                                 });
+}
+
+}  // namespace kernel
 
 int main(int argc, char** argv)
 {
     benchmark::RegisterBenchmark("parse/token_by_token", parse_token_by_token);
-    benchmark::RegisterBenchmark("parse/window/scalar", parse_window<scalar_level>);
     benchmark::RegisterBenchmark("convert/every_mktime", convert)
         ->Args({0, 0})
         ->Args({1, 0})
@@ -195,19 +224,13 @@ int main(int argc, char** argv)
         ->Args({1, 1})
         ->ArgNames({"new_york", ""});
     benchmark::RegisterBenchmark("format/printf", format_printf);
-    benchmark::RegisterBenchmark("format/line", format_line);
     benchmark::RegisterBenchmark("cut/memchr", cut_memchr);
-    benchmark::RegisterBenchmark("cut/find_newline/scalar", cut_find_newline<scalar_level>);
-#if STAMP_SERIES_VECTOR_LEVELS
-    benchmark::RegisterBenchmark("parse/window/sse2", parse_window<sse2_level>);
-    benchmark::RegisterBenchmark("cut/find_newline/sse2", cut_find_newline<sse2_level>);
-    if (level_runs_here(vector_level::avx2)) {
-        benchmark::RegisterBenchmark("parse/window/avx2", parse_window_avx2);
-        benchmark::RegisterBenchmark("cut/find_newline/avx2", cut_find_newline_avx2);
+    for (std::int64_t rest = targets_here(); rest != 0; rest &= rest - 1) {
+        kernel::register_target(rest & -rest);
     }
-#endif
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
 }
+#endif

@@ -1,14 +1,16 @@
 // Runs stamp_series and the reference filter over the same bytes, in one of a
 // few time zones picked by the first byte, with mktime's answers reused or
-// not as its top bit says and on the vector level the second byte picks
+// not as its top bit says and on the vector target the second byte picks
 // among those that run here, and aborts on any difference in output,
 // messages or exit status.
 #include "child_process.hpp"
 #include "reference_filter.hpp"
 #include "series_filter.hpp"
+#include "simd/targets.hpp"
 
 #include <unistd.h>
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -63,18 +65,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     const char* zone = zones[(data[0] & 0x7F) % std::size(zones)];
     const bool reuse = (data[0] & 0x80) == 0;
-    vector_level level = all_vector_levels[data[1] % std::size(all_vector_levels)];
-    if (!level_runs_here(level)) level = vector_level::scalar;
+    std::int64_t target = targets_here();
+    for (int skip = data[1] % std::popcount(static_cast<std::uint64_t>(target)); skip > 0; --skip)
+        target &= target - 1;
+    target &= -target;
     setenv("TZ", zone, 1);
     tzset();
     const std::string input(reinterpret_cast<const char*>(data) + 2, size - 2);
-    const outcome want = run(input, true, {reuse, level});
-    const outcome got = run(input, false, {reuse, level});
+    const outcome want = run(input, true, {reuse, target});
+    const outcome got = run(input, false, {reuse, target});
     if (!(want == got)) {
         std::fprintf(stderr,
-                     "DIFFERENCE in TZ=%s (reuse %d, level %s): status %d vs %d\n--- "
+                     "DIFFERENCE in TZ=%s (reuse %d, target %s): status %d vs %d\n--- "
                      "reference\n%s%s--- stamp_series\n%s%s",
-                     zone, static_cast<int>(reuse), level_name(level), want.status, got.status,
+                     zone, static_cast<int>(reuse), target_name(target), want.status, got.status,
                      want.out.c_str(), want.err.c_str(), got.out.c_str(), got.err.c_str());
         std::abort();
     }

@@ -7,6 +7,6 @@
 
 int main()
 {
-    const filter_choices choices{mktime_follows_previous_offset(), best_vector_level()};
+    const filter_choices choices{mktime_follows_previous_offset(), 0};
     return run_series_filter(STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO, choices);
 }

@@ -2,13 +2,13 @@
 // input read, parsed, converted and written as one line of the series.
 #pragma once
 
-#include "simd/level.hpp"
+#include <cstdint>
 
 // What main decides before the run: how the record conversion may go, and
-// the vector level, which must run on this processor.
+// the vector target, which must run on this processor (0 for the best one).
 struct filter_choices {
     bool reuse_mktime_answers;  // mktime_follows_previous_offset() held
-    vector_level level;
+    std::int64_t target;        // a bit of targets_here(), or 0
 };
 
 // Reads records from input_fd and writes one series line per piece read to

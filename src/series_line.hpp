@@ -3,7 +3,7 @@
 
 #include "decimal_format.hpp"
 #include "local_time.hpp"
-#include "simd/level.hpp"
+#include "simd/byte_class.hpp"
 #include "stamped_record.hpp"
 
 #include <cstdint>

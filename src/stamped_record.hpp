@@ -5,7 +5,6 @@
 #pragma once
 
 #include "line_reader.hpp"
-#include "simd/level.hpp"
 #include "simd/words.hpp"
 #include "window_scan.hpp"
 
@@ -116,9 +115,4 @@ void parse_record(const record_line& line, stamped_record& record)
         scan_tokens(line.text, line.text + line.length, record);
     }
     derive_fields(record);
-}
-
-inline void parse_record(const record_line& line, stamped_record& record)
-{
-    parse_record<default_level>(line, record);
 }

@@ -152,11 +152,11 @@ bool take_fields(const char* p, const window& head, const window& numbers,
         integers.starts[i] = at.start[integer_slots[i]];
         integers.ends[i] = at.end[integer_slots[i]];
     }
-    std::int32_t values[batch_size];
+    std::int64_t values[batch_size];
     fits = level::integer_values(p, integers, values) && fits;
 #pragma GCC unroll 7
     for (int i = 0; i < 7; ++i) {
-        fields.numbers[i] = values[i];
+        fields.numbers[i] = static_cast<std::int32_t>(values[i]);
     }
     return fits;
 }

@@ -8,9 +8,6 @@
 
 namespace words {
 
-inline constexpr std::uint64_t ones = 0x0101010101010101u;
-inline constexpr std::uint64_t high_bits = 0x8080808080808080u;
-
 // The text order is the arithmetic order only on a little-endian machine;
 // elsewhere the bytes are swapped into it.
 template <class word>
@@ -62,34 +59,6 @@ inline void store_32(char* p, std::uint32_t word)
     store(p, word);
 }
 
-// The top bit of each byte that is not a decimal digit. Digits become 0 to 9
-// under the exclusive or; per byte, with no carry between bytes, adding 0x76
-// sets the top bit of anything from 10 up.
-inline std::uint64_t non_digits(std::uint64_t word)
-{
-    const std::uint64_t x = word ^ ('0' * ones);
-    return (((x & ~high_bits) + 0x76 * ones) | x) & high_bits;
-}
-
-// The top bit of each byte above ' ': neither white space nor NUL.
-inline std::uint64_t above_space(std::uint64_t word)
-{
-    return (((word & ~high_bits) + 0x5F * ones) | word) & high_bits;
-}
-
-// The value of eight digit characters, the first in the lowest byte; zero
-// bytes count as leading zeros. Each multiply joins neighbouring lanes:
-// digits into pairs, pairs into fours, fours into the whole. (The classic
-// SWAR digit parse, as fast_float and simdjson use it; benchmark
-// "parse/window_numbers".)
-inline std::uint64_t eight_digit_value(std::uint64_t word)
-{
-    word &= 0x0F0F0F0F0F0F0F0Fu;
-    word = (word * (10 * 256 + 1)) >> 8 & 0x00FF00FF00FF00FFu;
-    word = (word * (100 * 65536 + 1)) >> 16 & 0x0000FFFF0000FFFFu;
-    return (word * (10000 * 4294967296u + 1)) >> 32;
-}
-
 // The eight decimal digits of a value below 10^8 as one word, one digit per
 // byte, the most significant first in text order. Each step splits every
 // lane of the word in two at once: 4+4 digits, then 2+2, then 1+1; the
@@ -104,15 +73,6 @@ inline std::uint64_t eight_digits(std::uint32_t value)
     x = hundreds | (x - hundreds * 100) << 16;
     const std::uint64_t tens = (x * 103) >> 10 & 0x000F000F000F000Fu;
     return tens | (x - tens * 10) << 8;
-}
-
-// The eight bytes before end, with all but the last `count` of them cleared:
-// a run of count digits ending at end, right-aligned with leading zero
-// bytes, as eight_digit_value takes it. count is 1 to 8.
-inline std::uint64_t last_digits(const char* end, unsigned count)
-{
-    const unsigned cleared = 64 - 8 * count;
-    return load_64(end - 8) >> cleared << cleared;
 }
 
 }  // namespace words

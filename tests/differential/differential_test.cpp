@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -181,6 +182,26 @@ program split(const std::string& text)
     return p;
 }
 
+// The product, or for a product whose last word is EACH (a filter_variant
+// command), one product for each vector target that `--targets` lists.
+std::vector<program> products_of(const std::string& text)
+{
+    program p = split(text);
+    if (p.back() != "EACH") return {p};
+    std::vector<program> each;
+    FILE* list = popen((p[0] + " --targets").c_str(), "r");
+    char name[64];
+    while (list != nullptr && std::fscanf(list, "%63s", name) == 1) {
+        p.back() = name;
+        each.push_back(p);
+    }
+    if (list == nullptr || pclose(list) != 0 || each.empty()) {
+        std::fprintf(stderr, "cannot list the vector targets of %s\n", p[0].c_str());
+        std::exit(2);
+    }
+    return each;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -193,7 +214,8 @@ int main(int argc, char** argv)
     }
     session s{split(argv[first]), {}};
     for (int i = first + 1; i < argc; ++i)
-        s.products.push_back(split(argv[i]));
+        for (program& p : products_of(argv[i]))
+            s.products.push_back(std::move(p));
     const auto zones = every_zone ? all_zones() : default_zones;
     for (const auto& zone : zones)
         compare_zone(s, zone, !every_zone);

@@ -1,11 +1,13 @@
 // stamp_series with the choices that main makes for itself given on the
 // command line instead, so that the tests can run each of them; further
 // arguments are ignored, as stamp_series ignores its own:
-//   filter_variant every-mktime|reuse LEVEL
+//   filter_variant every-mktime|reuse TARGET
 // where every-mktime has mktime convert every record, reuse reuses its
-// answers as main decides here, and LEVEL (scalar, sse2, avx2, or best for
-// the one main would choose) is the vector level, which must run here.
+// answers as main decides here, and TARGET (Highway's name of a vector
+// target that runs here, or best for the one main would take) is the vector
+// target. `filter_variant --targets` lists the targets that run here.
 #include "series_filter.hpp"
+#include "simd/targets.hpp"
 
 #include <unistd.h>
 
@@ -15,19 +17,15 @@
 int main(int argc, char** argv)
 {
     const std::string_view mode = argc >= 2 ? argv[1] : "";
-    const std::string_view given = argc >= 3 ? argv[2] : "";
-    const std::string_view name = given == "best" ? level_name(best_vector_level()) : given;
-    filter_choices choices{mode == "reuse", vector_level::scalar};
-    bool known = false;
-    for (const vector_level level : all_vector_levels) {
-        if (name == level_name(level) && level_runs_here(level)) {
-            choices.level = level;
-            known = true;
-        }
+    if (mode == "--targets") {
+        for (std::int64_t rest = targets_here(); rest != 0; rest &= rest - 1)
+            std::printf("%s\n", target_name(rest & -rest));
+        return 0;
     }
-    if ((mode != "every-mktime" && mode != "reuse") || !known) {
-        std::fprintf(stderr, "usage: %s every-mktime|reuse best|scalar|sse2|avx2\n", argv[0]);
+    const std::int64_t target = target_named(argc >= 3 ? argv[2] : "");
+    if ((mode != "every-mktime" && mode != "reuse") || target == 0) {
+        std::fprintf(stderr, "usage: %s every-mktime|reuse best|TARGET, or --targets\n", argv[0]);
         return 64;
     }
-    return run_series_filter(STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO, choices);
+    return run_series_filter(STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO, {mode == "reuse", target});
 }

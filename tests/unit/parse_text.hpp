@@ -6,11 +6,15 @@
 #include "line_reader.hpp"
 #include "stamped_record.hpp"
 
+#include <hwy/highway.h>
+
+#include "simd/kernel-inl.hpp"
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
 
-template <class level = default_level>
+template <class level = kernel::HWY_NAMESPACE::vector_kernel>
 void parse_text(std::string_view text, stamped_record& record)
 {
     char buffer[record_line::before + record_line::max_length + record_line::after];

@@ -1,0 +1,99 @@
+// The loop of one run, written once for any vector kernel: each piece of
+// input read, parsed, converted and written as one line of the series. Each
+// vector target instantiates it into its own entry point (series_filter.cpp).
+#pragma once
+
+#include "line_reader.hpp"
+#include "local_time.hpp"
+#include "series_line.hpp"
+#include "series_writer.hpp"
+#include "stamped_record.hpp"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace filter_loop {
+
+
+inline constexpr int status_end_of_input = 1;
+inline constexpr int status_io_error = 2;
+
+inline int report_failure(int error_fd, const char* what, int error)
+{
+    char message[256];
+    const int length = std::snprintf(message, sizeof message, "stamp_series: %s error: %s\n", what,
+                                     std::strerror(error));
+    if (length > 0) {
+        const auto size = static_cast<std::size_t>(length);
+        // Nothing more can be done if the report itself cannot be written.
+        [[maybe_unused]] const ssize_t written =
+            write(error_fd, message, size < sizeof message ? size : sizeof message - 1);
+    }
+    return status_io_error;
+}
+
+template <class level>
+bool write_series_line(series_writer& writer, const converted_time& time,
+                       std::time_t reference_second, const stamped_record& record)
+{
+    char* out = series_room(writer, series_line_room);
+    return out != nullptr &&
+           end_series_line(writer, format_series_line<level>(out, time, reference_second, record));
+}
+
+// The state of a run, none of it allocated: the reader's and the writer's
+// buffers and the conversion's memo of hours.
+struct run_state {
+    line_reader reader;
+    series_writer writer;
+    record_line line;
+    stamped_record record;
+    local_time_state local_time;
+};
+
+template <class level>
+int run_loop(run_state& run, int error_fd)
+{
+    std::int32_t record_count = 0;
+    std::time_t reference_second = 0;
+    for (;;) {
+        if (!take_piece<level>(run.reader, run.line)) {
+            if (run.reader.at_end) {
+                break;
+            }
+            // Before a read that would wait, what has been converted goes
+            // out: a followed log flows through a pipeline line by line,
+            // while a bulk run, whose input is always ready, keeps its
+            // large writes.
+            if (!input_ready(run.reader) && !flush_series(run.writer)) {
+                return report_failure(error_fd, "write", run.writer.error);
+            }
+            refill(run.reader);
+            continue;
+        }
+        parse_record<level>(run.line, run.record);
+        const converted_time converted = convert_record(run.record, run.local_time);
+        if (record_count == 0) {
+            reference_second = converted.record_seconds;
+        }
+        if (!write_series_line<level>(run.writer, converted, reference_second, run.record)) {
+            return report_failure(error_fd, "write", run.writer.error);
+        }
+        // Past 2^31 lines the count stays put rather than wrap to 0: only
+        // the first line sets the reference.
+        record_count += record_count < INT32_MAX ? 1 : 0;
+    }
+    if (!flush_series(run.writer)) {
+        return report_failure(error_fd, "write", run.writer.error);
+    }
+    if (run.reader.error != 0) {
+        return report_failure(error_fd, "read", run.reader.error);
+    }
+    return status_end_of_input;
+}
+
+}  // namespace filter_loop
