@@ -44,7 +44,7 @@ HWY_INLINE std::uint64_t mask_bits(D d, hn::Mask<D> m)
     std::uint8_t bytes[8] = {};
     hn::StoreMaskBits(d, m, bytes);
     std::uint64_t bits = 0;
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (unsigned i = 0; i < 8; ++i) {
         bits |= std::uint64_t{bytes[i]} << (8 * i);
     }
@@ -73,12 +73,16 @@ HWY_INLINE hn::Vec<D> lanes_of(D d, const T (&values)[n], unsigned first)
     return v;
 }
 
+// Bytes from first to last: an unsigned range test done as one signed
+// comparison after moving first to -128, which every target has.
 template <class D, class V>
 HWY_INLINE hn::Mask<D> in_range(D d, V v, char first, char last)
 {
-    const auto low = static_cast<std::uint8_t>(first);
-    const auto span = static_cast<std::uint8_t>(last - first + 1);
-    return hn::Lt(hn::Sub(v, hn::Set(d, low)), hn::Set(d, span));
+    const hn::RebindToSigned<D> di;
+    const auto moved =
+        hn::BitCast(di, hn::Add(v, hn::Set(d, static_cast<std::uint8_t>(0x80 - first))));
+    const auto bound = static_cast<std::int8_t>(last - first + 1 - 0x80);
+    return hn::RebindMask(d, hn::Lt(moved, hn::Set(di, bound)));
 }
 
 // The value of the digit bytes (0 to 9) of each lane, the first in the
@@ -94,24 +98,38 @@ HWY_INLINE V eight_digit_values(V digits)
     const auto pairs = hn::ShiftRight<8>(hn::Mul(hn::BitCast(d16, digits), hn::Set(d16, 0x0A01)));
     const auto fours =
         hn::ShiftRight<16>(hn::Mul(hn::BitCast(d32, pairs), hn::Set(d32, (100u << 16) + 1)));
-    return hn::Add(hn::MulEven(fours, hn::Set(d32, 10000)), hn::ShiftRight<32>(hn::BitCast(d64, fours)));
+    return hn::Add(hn::MulEven(fours, hn::Set(d32, 10000)),
+                   hn::ShiftRight<32>(hn::BitCast(d64, fours)));
 }
 
-// The last `count` (clamped to 1..8) of the eight bytes before each token's
-// end less `back`, as digit values, the bytes before them cleared.
+// The last min(count, 8) of the eight bytes before each token's end less
+// `back`, as digit values, the bytes before them cleared. Counts are below
+// 256, so that a lane's upper half is zero and 32-bit lanes, which every
+// target compares and takes minima of in one step, can do the work; a count
+// of 0 keeps all eight bytes, for a token that the caller refuses anyway.
 template <class V>
 HWY_INLINE V token_digits(const char* p, V ends, V count, unsigned back)
 {
     const wide_tag d64;
+    const hn::Repartition<std::uint32_t, wide_tag> d32;
     const hn::RebindToSigned<wide_tag> di64;
-    const V kept = hn::Min(hn::Max(count, hn::Set(d64, 1)), hn::Set(d64, 8));
+    const V kept = hn::BitCast(d64, hn::Min(hn::BitCast(d32, count), hn::Set(d32, 8)));
     const V offsets = hn::Sub(ends, hn::Set(d64, 8 + back));
     // The gather reads eight bytes at each offset; the pointer is never
     // dereferenced as a 64-bit object of its own.
-    const V bytes =
-        hn::GatherOffset(d64, reinterpret_cast<const std::uint64_t*>(p), hn::BitCast(di64, offsets));
-    const V keep = hn::Set(d64, ~std::uint64_t{0}) << hn::Sub(hn::Set(d64, 64), hn::ShiftLeft<3>(kept));
+    const V bytes = hn::GatherOffset(d64, reinterpret_cast<const std::uint64_t*>(p),
+                                     hn::BitCast(di64, offsets));
+    const V cleared = hn::And(hn::Sub(hn::Set(d64, 64), hn::ShiftLeft<3>(kept)), hn::Set(d64, 63));
+    const V keep = hn::Set(d64, ~std::uint64_t{0}) << cleared;
     return hn::And(hn::And(bytes, keep), hn::Set(d64, 0x0F0F0F0F0F0F0F0Fu));
+}
+
+// Whether every count (below 256) is below `limit`, compared in 32-bit lanes.
+template <class V>
+HWY_INLINE bool all_below(V count, std::int32_t limit)
+{
+    const hn::Repartition<std::int32_t, wide_tag> di32;
+    return hn::AllTrue(di32, hn::Lt(hn::BitCast(di32, count), hn::Set(di32, limit)));
 }
 
 struct vector_kernel {
@@ -123,7 +141,7 @@ struct vector_kernel {
         const byte_tag d;
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(p);
         std::uint64_t mask = 0;
-        #pragma GCC unroll 8
+#pragma GCC unroll 8
         for (unsigned part = 0; part < newline_block; part += hn::Lanes(d)) {
             mask |= mask_bits(d, hn::Eq(hn::LoadU(d, bytes + part), hn::Set(d, '\n'))) << part;
         }
@@ -136,13 +154,14 @@ struct vector_kernel {
         const byte_tag d;
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(p);
         window_classes classes{};
-        #pragma GCC unroll 8
+#pragma GCC unroll 8
         for (unsigned part = 0; part < window_classes::size; part += hn::Lanes(d)) {
             const auto v = hn::LoadU(d, bytes + part);
             const auto space =
                 hn::Or(hn::Eq(v, hn::Set(d, byte_class::space)),
                        in_range(d, v, byte_class::space_run_first, byte_class::space_run_last));
-            const auto control = hn::Lt(v, hn::Set(d, byte_class::space + 1));
+            // Unsigned v <= ' ' as the minimum of the two being v.
+            const auto control = hn::Eq(hn::Min(v, hn::Set(d, byte_class::space)), v);
             classes.space |= mask_bits(d, space) << part;
             classes.control |= mask_bits(d, control) << part;
             classes.digit |= mask_bits(d, in_range(d, v, '0', '9')) << part;
@@ -162,27 +181,29 @@ struct vector_kernel {
         const hn::Repartition<std::uint32_t, wide_tag> d32;
         const auto one = hn::Set(d64, 1);
         const hn::Rebind<std::uint32_t, wide_tag> narrow;
+        const hn::RebindToSigned<wide_tag> di64;
         auto counts_less_one = hn::Zero(d64);
-        #pragma GCC unroll 8
+#pragma GCC unroll 8
         for (unsigned i = 0; i < batch_size; i += hn::Lanes(d64)) {
             const auto starts = hn::PromoteTo(d64, hn::LoadU(narrow, tokens.starts + i));
             const auto ends = hn::PromoteTo(d64, hn::LoadU(narrow, tokens.ends + i));
-            const auto sign_word = hn::IfThenElse(hn::Lt(starts, hn::Set(d64, 64)),
-                                                  hn::Set(d64, tokens.signs[0]),
-                                                  hn::Set(d64, tokens.signs[1]));
+            const auto first_word = hn::Lt(hn::BitCast(di64, starts), hn::Set(di64, 64));
+            const auto sign_word =
+                hn::IfThenElse(hn::RebindMask(d64, first_word), hn::Set(d64, tokens.signs[0]),
+                               hn::Set(d64, tokens.signs[1]));
             const auto negative = hn::And(sign_word >> hn::And(starts, hn::Set(d64, 63)), one);
             const auto count = hn::Sub(hn::Sub(ends, starts), negative);
             counts_less_one = hn::Or(counts_less_one, hn::Sub(count, one));
             auto magnitude = eight_digit_values(token_digits(p, ends, count, 0));
-            if (!hn::AllTrue(d64, hn::Lt(count, hn::Set(d64, 9)))) {
+            if (!all_below(count, 9)) {
                 // Nine to sixteen digits: the eight before the last eight
                 // join them, and the sum saturates at 2^31 - 1, or 2^31 for
                 // a negative value.
                 const auto high_count = hn::IfThenElseZero(hn::Gt(count, hn::Set(d64, 8)),
                                                            hn::Sub(count, hn::Set(d64, 8)));
-                const auto high = hn::IfThenElseZero(
-                    hn::Gt(high_count, hn::Zero(d64)),
-                    eight_digit_values(token_digits(p, ends, high_count, 8)));
+                const auto high =
+                    hn::IfThenElseZero(hn::Gt(high_count, hn::Zero(d64)),
+                                       eight_digit_values(token_digits(p, ends, high_count, 8)));
                 magnitude = hn::Add(hn::MulEven(hn::BitCast(d32, high), hn::Set(d32, 100000000)),
                                     magnitude);
                 magnitude = hn::Min(magnitude, hn::Add(hn::Set(d64, 0x7FFFFFFF), negative));
@@ -192,8 +213,8 @@ struct vector_kernel {
             hn::StoreU(hn::BitCast(hn::RebindToSigned<wide_tag>(), value),
                        hn::RebindToSigned<wide_tag>(), values + i);
         }
-        const auto within = hn::Eq(hn::And(counts_less_one, hn::Set(d64, ~std::uint64_t{15})),
-                                   hn::Zero(d64));
+        const auto within =
+            hn::Eq(hn::And(counts_less_one, hn::Set(d64, ~std::uint64_t{15})), hn::Zero(d64));
         return hn::AllTrue(d64, within);
     }
 
@@ -212,7 +233,7 @@ struct vector_kernel {
         const hn::Repartition<std::uint16_t, wide_tag> d16;
         const std::uint32_t in[digit_batch] = {a, b, c, d, e, f};
         alignas(64) std::uint64_t out[batch_size];
-        #pragma GCC unroll 8
+#pragma GCC unroll 8
         for (unsigned i = 0; i < digit_batch; i += hn::Lanes(d64)) {
             const auto v = lanes_of(d64, in, i);
             const auto high = hn::ShiftRight<40>(
@@ -221,14 +242,14 @@ struct vector_kernel {
             const auto fours = hn::BitCast(d32, hn::Or(high, hn::ShiftLeft<32>(low)));
             const auto hundreds = hn::ShiftRight<19>(hn::Mul(fours, hn::Set(d32, 5243)));
             const auto twos = hn::BitCast(
-                d16, hn::Or(hundreds,
-                            hn::ShiftLeft<16>(hn::Sub(fours, hn::Mul(hundreds, hn::Set(d32, 100))))));
+                d16, hn::Or(hundreds, hn::ShiftLeft<16>(
+                                          hn::Sub(fours, hn::Mul(hundreds, hn::Set(d32, 100))))));
             const auto tens = hn::ShiftRight<10>(hn::Mul(twos, hn::Set(d16, 103)));
             const auto ones =
                 hn::Or(tens, hn::ShiftLeft<8>(hn::Sub(twos, hn::Mul(tens, hn::Set(d16, 10)))));
             hn::Store(hn::BitCast(d64, ones), d64, out + i);
         }
-        #pragma GCC unroll 8
+#pragma GCC unroll 8
         for (unsigned i = 0; i < digit_batch; ++i) {
             digits[i] = out[i];
         }
