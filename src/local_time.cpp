@@ -126,23 +126,38 @@ std::time_t call_mktime(local_time_state& state)
     return seconds;
 }
 
+// The zone model for the zone the C library has now, and no hour checked
+// under an earlier one. A zone the model cannot follow turns the reuse off,
+// and with it every localtime_r call: GNU libc's state for such a zone may
+// depend on the calls made before (a zone file whose footer names daylight
+// saving but gives no rule has it read its default rules in place of the
+// file after a conversion past the file's last transition, until the next
+// mktime), so only the calls the plain conversion makes, mktime's own, keep
+// its answers the same. mktime's offset is not the zone's: it stays.
+void read_zone(local_time_state& state)
+{
+    state.zone.kind = zone_changes::source::unknown;
+    if (state.reuse_allowed) {
+        load_zone_changes(state.zone);
+    }
+    state.reuse_answers = state.zone.kind != zone_changes::source::unknown;
+    state.mktime_offset_known = state.mktime_offset_known && state.reuse_answers;
+    for (verified_hour& hour : state.hours) {
+        hour = verified_hour{};
+    }
+    state.last_hour = 0;
+}
+
 }  // namespace
 
 void start_local_time(local_time_state& state, bool reuse_answers)
 {
     state.calendar_fields = std::tm{};
     state.calendar_fields.tm_isdst = -1;
-    state.reuse_answers = reuse_answers;
+    state.reuse_allowed = reuse_answers;
     state.mktime_offset = 0;
     state.mktime_offset_known = false;
-    for (verified_hour& hour : state.hours) {
-        hour = verified_hour{};
-    }
-    state.last_hour = 0;
-    state.zone.kind = zone_changes::source::unknown;
-    if (reuse_answers) {
-        load_zone_changes(state.zone);
-    }
+    read_zone(state);
 }
 
 converted_time convert_record(const stamped_record& record, local_time_state& state)

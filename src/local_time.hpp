@@ -45,7 +45,9 @@ struct local_time_state {
     // record into the next conversion.
     std::tm calendar_fields;
 
-    bool reuse_answers;  // false: mktime converts every record
+    bool reuse_allowed;  // what main chose
+    bool reuse_answers;  // allowed, and the zone is one the model reads: else
+                         // mktime converts every record and localtime_r is never called
 
     // The offset (result minus the requested time read as UTC) of mktime's
     // previous successful call, where it is known.

@@ -118,7 +118,12 @@ void load_zone_changes(zone_changes& zone)
     }
     if (*file != '\0') {
         switch (read_zone_file(file, zone)) {
-            case zone_file_result::read: zone.kind = zone_changes::source::file; return;
+            case zone_file_result::read:
+                // A footer the model cannot read leaves the whole zone to mktime.
+                zone.kind = zone.after_last == zone_changes::footer::unknown
+                                ? zone_changes::source::unknown
+                                : zone_changes::source::file;
+                return;
             case zone_file_result::unmodelled: return;
             case zone_file_result::not_a_zone_file: break;
         }

@@ -22,7 +22,7 @@ struct rule_year {
 
 struct zone_changes {
     enum class source {
-        unknown,  // nothing is known: every hour must go to mktime
+        unknown,  // nothing is known: every record must go to mktime
         rule,     // a TZ string with no zone file
         file,     // a zone file, perhaps with a rule for the times after its last transition
     };
