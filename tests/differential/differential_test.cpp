@@ -25,11 +25,14 @@ namespace fs = std::filesystem;
 using program = std::vector<std::string>;
 
 // std::nullopt leaves TZ unset.
+// "Nowhere/Such" and "<+05" are TZ values that the C library reads as UTC.
+// clang-format off
 const std::vector<std::optional<std::string>> default_zones = {
     "America/New_York",     "Europe/Dublin",    "Australia/Lord_Howe", "Pacific/Apia",
     "Africa/Casablanca",    "Antarctica/Troll", "Pacific/Chatham",     "Asia/Kolkata",
     "America/Sao_Paulo",    "Europe/Moscow",    "right/Europe/London", "right/America/New_York",
-    "right/Asia/Kathmandu", std::nullopt};
+    "right/Asia/Kathmandu", "Nowhere/Such",     "<+05",                std::nullopt};
+// clang-format on
 
 struct session {
     program reference;
