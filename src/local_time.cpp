@@ -141,6 +141,8 @@ void read_zone(local_time_state& state)
         load_zone_changes(state.zone);
     }
     state.reuse_answers = state.zone.kind != zone_changes::source::unknown;
+    // Only where the C library found no zone file there is the model a rule.
+    state.watch.every_field = state.zone.kind == zone_changes::source::rule;
     state.mktime_offset_known = state.mktime_offset_known && state.reuse_answers;
     for (verified_hour& hour : state.hours) {
         hour = verified_hour{};
@@ -157,7 +159,19 @@ void start_local_time(local_time_state& state, bool reuse_answers)
     state.reuse_allowed = reuse_answers;
     state.mktime_offset = 0;
     state.mktime_offset_known = false;
+    // The stamp before the C library and the model read the file: a change
+    // after it shows at the first look.
+    start_zone_watch(state.watch, reuse_answers);
+    tzset();
     read_zone(state);
+}
+
+void follow_zone_file(local_time_state& state)
+{
+    if (state.watch.active && zone_file_changed(state.watch)) {
+        tzset();  // the C library's own check, which now reads the file again
+        read_zone(state);
+    }
 }
 
 converted_time convert_record(const stamped_record& record, local_time_state& state)

@@ -69,6 +69,7 @@ int run_loop(run_state& run, int error_fd)
                 return report_failure(error_fd, "write", run.writer.error);
             }
             refill(run.reader);
+            follow_zone_file(run.local_time);
             continue;
         }
         parse_record<level>(run.line, run.record);
@@ -128,8 +129,6 @@ int run_level(vector_level level, run_state& run, int error_fd)
 
 int run_series_filter(int input_fd, int output_fd, int error_fd, filter_choices choices)
 {
-    tzset();
-
     run_state run{};
     start_reader(run.reader, input_fd);
     run.writer.fd = output_fd;

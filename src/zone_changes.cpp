@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr const char* default_zone_file = "/etc/localtime";
 constexpr const char* default_zone_dir = "/usr/share/zoneinfo";
 constexpr std::int64_t seconds_per_day = 86400;
 

@@ -10,6 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// The C library's zone file when TZ is unset.
+inline constexpr const char* default_zone_file = "/etc/localtime";
+
 inline constexpr std::size_t max_zone_transitions = 1024;
 inline constexpr std::size_t max_zone_leaps = 64;
 
