@@ -73,6 +73,7 @@ int run_loop(run_state& run, int error_fd)
                 return report_failure(error_fd, "write", run.writer.error);
             }
             refill(run.reader);
+            follow_zone_file(run.local_time);
             continue;
         }
         parse_record<level>(run.line, run.record);

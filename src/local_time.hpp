@@ -12,6 +12,7 @@
 
 #include "stamped_record.hpp"
 #include "zone_changes.hpp"
+#include "zone_watch.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +46,9 @@ struct local_time_state {
     // record into the next conversion.
     std::tm calendar_fields;
 
-    bool reuse_answers;  // false: mktime converts every record
+    bool reuse_allowed;  // what main chose
+    bool reuse_answers;  // allowed, and the zone is one the model reads: else
+                         // mktime converts every record and localtime_r is never called
 
     // The offset (result minus the requested time read as UTC) of mktime's
     // previous successful call, where it is known.
@@ -56,12 +59,22 @@ struct local_time_state {
     std::size_t last_hour;  // the slot used last: most records fall in it again
 
     zone_changes zone;  // where the zone may change, for checking an hour
+    zone_watch watch;   // the zone file, with TZ unset
 };
 
 // Starts a run: everything zero, tm_isdst -1 so that the zone's rules decide
-// the first record, and, when answers are to be reused, the zone's changes
-// read for the TZ now in the environment.
+// the first record, tzset called, and, when answers are to be reused, the
+// zone's changes read for the TZ now in the environment.
 void start_local_time(local_time_state& state, bool reuse_answers);
+
+// With TZ unset and answers reused, one stat of the zone file. When the C
+// library's next mktime would read the file again, has it do so now, reads
+// the zone model again and drops every reused answer. Called after each
+// read of input, before what it brought is converted, so that records read
+// after the change convert under the new zone, as they would were each
+// given to mktime. A change in the middle of converting one read may show
+// in that read's mktime calls before it shows here.
+void follow_zone_file(local_time_state& state);
 
 // Sets the six calendar numbers of the record in calendar_fields and converts
 // them as mktime does, leaving tm_isdst as mktime would.

@@ -37,8 +37,6 @@ int run_filter_loop_here(filter_loop::run_state& run, int error_fd)
 
 int run_series_filter(int input_fd, int output_fd, int error_fd, filter_choices choices)
 {
-    tzset();
-
     filter_loop::run_state run{};
     start_reader(run.reader, input_fd);
     run.writer.fd = output_fd;

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr const char* default_zone_file = "/etc/localtime";
 constexpr const char* default_zone_dir = "/usr/share/zoneinfo";
 constexpr std::int64_t seconds_per_day = 86400;
 
@@ -84,6 +83,24 @@ bool file_steady(zone_changes& zone, std::int64_t first, std::int64_t last)
            rule_steady(zone, first, last, last_transition);
 }
 
+// Does local time read as UTC, standard time, from 1840 to 2100? The check
+// that the C library took the zone as UTC, as the model does.
+bool local_time_is_utc()
+{
+    constexpr std::int64_t instants[] = {-4102444800, INT32_MIN, 0,         15638400,
+                                         978307200,   993945600, INT32_MAX, 4118083200};
+    for (const std::int64_t instant : instants) {
+        const std::time_t t = instant;
+        std::tm out{};
+        if (localtime_r(&t, &out) == nullptr || out.tm_isdst != 0 || out.tm_gmtoff != 0 ||
+            utc_seconds(out.tm_year, out.tm_mon, out.tm_mday, out.tm_hour, out.tm_min,
+                        out.tm_sec) != instant) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // TZ as the C library resolves it to a file name, or "" for none.
 const char* zone_file_path(const char* name, char (&path)[4096])
 {
@@ -118,14 +135,26 @@ void load_zone_changes(zone_changes& zone)
     }
     if (*file != '\0') {
         switch (read_zone_file(file, zone)) {
-            case zone_file_result::read: zone.kind = zone_changes::source::file; return;
+            case zone_file_result::read:
+                // A footer the model cannot read leaves the whole zone to mktime.
+                zone.kind = zone.after_last == zone_changes::footer::unknown
+                                ? zone_changes::source::unknown
+                                : zone_changes::source::file;
+                return;
             case zone_file_result::unmodelled: return;
             case zone_file_result::not_a_zone_file: break;
         }
     }
-    // No zone file: UTC when nothing was named, else the value as a TZ string.
-    const bool utc = *name == '\0' || std::strcmp(name, default_zone_file) == 0;
-    if (utc || parse_zone_rule(name, zone.rule)) {
+    // No zone file: the value as a TZ string, or UTC when nothing was named
+    // or the C library can make nothing of the string.
+    if (parse_zone_rule(name, zone.rule)) {
+        zone.kind = zone_changes::source::rule;
+        return;
+    }
+    const bool utc = *name == '\0' || std::strcmp(name, default_zone_file) == 0 ||
+                     names_no_standard_offset(name);
+    if (utc && local_time_is_utc()) {
+        zone.rule = {};
         zone.kind = zone_changes::source::rule;
     }
 }

@@ -10,6 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// The C library's zone file when TZ is unset.
+inline constexpr const char* default_zone_file = "/etc/localtime";
+
 inline constexpr std::size_t max_zone_transitions = 1024;
 inline constexpr std::size_t max_zone_leaps = 64;
 
@@ -22,7 +25,7 @@ struct rule_year {
 
 struct zone_changes {
     enum class source {
-        unknown,  // nothing is known: every hour must go to mktime
+        unknown,  // nothing is known: every record must go to mktime
         rule,     // a TZ string with no zone file
         file,     // a zone file, perhaps with a rule for the times after its last transition
     };

@@ -133,6 +133,11 @@ bool parse_zone_rule(const char* p, zone_rule& rule)
            *p == '\0';
 }
 
+bool names_no_standard_offset(const char* p)
+{
+    return !read_name(p) || !(byte_class::is_digit(*p) || byte_class::is_sign(*p));
+}
+
 std::int64_t change_instant(const rule_date& date, std::int64_t offset, std::int64_t year)
 {
     std::int64_t day = year > 1970 ? days_from_epoch(year, 0) : 0;

@@ -30,6 +30,12 @@ struct zone_rule {
 // refused too.
 bool parse_zone_rule(const char* p, zone_rule& rule);
 
+// True where the C library, reading p as a TZ string, finds no standard-time
+// name of its form or no sign or digit after the name. GNU libc then stops
+// reading and keeps the state it set before it began: UTC, with no daylight
+// saving in any year.
+bool names_no_standard_offset(const char* p);
+
 // The instant of the change in the given year, computed as the C library
 // computes it: from midnight UTC on the day of the rule, plus the time, minus
 // the offset in force before the change. For the years up to 1970 the C

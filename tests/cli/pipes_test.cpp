@@ -1,15 +1,21 @@
 // stamp_series between pipes: a followed log, where each line must come out
-// as soon as its record goes in, and descriptors that the process before or
-// after it left non-blocking.
+// as soon as its record goes in, descriptors that the process before or
+// after it left non-blocking, and a zone file that changes between reads.
 #include "child_process.hpp"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -103,6 +109,56 @@ TEST(non_blocking_descriptors, a_slow_reader_on_stdout_loses_no_line)
     close(input);
     EXPECT_EQ(drained_text(output), expected_output(log));
     EXPECT_EQ(contents_of(error), "");
+}
+
+// True once the child sleeps with the pipe emptied: in a read, all before it converted.
+bool waits_for_input(int pid, int pipe_fd)
+{
+    std::string state;
+    for (int unread = -1, tries = 0; tries < 5000 && (unread != 0 || state != "S"); ++tries) {
+        usleep(1000);
+        std::ifstream("/proc/" + std::to_string(pid) + "/stat") >> state >> state >> state;
+        ioctl(pipe_fd, FIONREAD, &unread);
+    }
+    return state == "S";
+}
+
+// Files bound over /etc/localtime in turn, in a mount namespace of the test's
+// own, and one batch of records of one hour read after each; zone.tab is no
+// zone file, and leaves the C library at UTC.
+std::string output_across_zone_changes(const char* program, const std::optional<std::string>& tz)
+{
+    const std::string batch = record(0) + record(30);
+    const int out = memory_file("");
+    int in[2];
+    EXPECT_EQ(pipe2(in, O_CLOEXEC), 0);
+    const char* const zones[] = {"America/New_York", "zone.tab", "America/Santiago",
+                                 "Europe/Dublin"};
+    int pid = -1;
+    for (const std::string zone : zones) {
+        const std::string file = "/usr/share/zoneinfo/" + zone;
+        EXPECT_EQ(mount(file.c_str(), "/etc/localtime", nullptr, MS_BIND, nullptr), 0) << zone;
+        pid = pid < 0 ? start_child({program}, tz, in[0], out, out) : pid;
+        EXPECT_EQ(write(in[1], batch.data(), batch.size()), static_cast<ssize_t>(batch.size()));
+        EXPECT_TRUE(waits_for_input(pid, in[1]));
+    }
+    close(in[1]);
+    EXPECT_EQ(wait_for(pid), 1 << 8);
+    close(in[0]);
+    for (const char* zone : zones)
+        EXPECT_EQ(umount2("/etc/localtime", 0), 0) << zone;
+    return contents_of(out);
+}
+
+TEST(zone_file_change, shows_from_the_next_read_with_tz_unset_and_never_with_tz_set)
+{
+    if (unshare(CLONE_NEWNS) != 0) GTEST_SKIP() << "no mount namespace: " << std::strerror(errno);
+    ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    const std::string unset = output_across_zone_changes(REFERENCE_FILTER_PATH, std::nullopt);
+    EXPECT_EQ(output_across_zone_changes(STAMP_SERIES_PATH, std::nullopt), unset);
+    const std::string set = output_across_zone_changes(REFERENCE_FILTER_PATH, "/etc/localtime");
+    EXPECT_EQ(output_across_zone_changes(STAMP_SERIES_PATH, "/etc/localtime"), set);
+    EXPECT_NE(unset, set);  // the change did show
 }
 
 }  // namespace

@@ -25,12 +25,12 @@ namespace fs = std::filesystem;
 
 using program = std::vector<std::string>;
 
-// std::nullopt leaves TZ unset.
+// std::nullopt leaves TZ unset; the C library reads the two misspelt names as UTC.
 const std::vector<std::optional<std::string>> default_zones = {
     "America/New_York",     "Europe/Dublin",    "Australia/Lord_Howe", "Pacific/Apia",
     "Africa/Casablanca",    "Antarctica/Troll", "Pacific/Chatham",     "Asia/Kolkata",
     "America/Sao_Paulo",    "Europe/Moscow",    "right/Europe/London", "right/America/New_York",
-    "right/Asia/Kathmandu", std::nullopt};
+    "right/Asia/Kathmandu", "Nowhere/Such",     "Europe/Londn",        std::nullopt};
 
 struct session {
     program reference;
@@ -174,6 +174,27 @@ std::vector<std::optional<std::string>> all_zones()
     return zones;
 }
 
+// Europe/Berlin with a footer that names daylight saving but gives no rule,
+// in a TZDIR whose default rules, which the C library then reads in place of
+// the file, are New York's; the last input is the one that first showed it.
+void compare_footer_without_rule(session& s)
+{
+    const fs::path dir = fs::temp_directory_path() / ("made_zones_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::ifstream zone("/usr/share/zoneinfo/Europe/Berlin", std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(zone), {}};
+    std::ofstream(dir / "footer_without_rule", std::ios::binary)
+        << bytes.substr(0, bytes.rfind('\n', bytes.size() - 2)) << "\nAAA5BBB\n";
+    fs::create_symlink("/usr/share/zoneinfo/America/New_York", dir / "posixrules");
+    setenv("TZDIR", dir.c_str(), 1);
+    compare_zone(s, "footer_without_rule", true);
+    compare(s, "footer_without_rule",
+            "Mon Oct 11 08:10:10 2094 0 1 2 3 4\nFri Oct 23 23:45:10 2015 0 1 2 3 4\n"
+            "Tue Feb 19 10:38:42 1935 0 1 2 3 4\n");
+    unsetenv("TZDIR");
+    fs::remove_all(dir);
+}
+
 program split(const std::string& text)
 {
     std::istringstream words(text);
@@ -220,6 +241,7 @@ int main(int argc, char** argv)
     for (const auto& zone : zones)
         compare_zone(s, zone, !every_zone);
     if (!every_zone) {
+        compare_footer_without_rule(s);
         compare_rules(s, 150);
         compare_io(s);
     }
