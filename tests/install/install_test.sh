@@ -2,8 +2,9 @@
 # Builds the Debian package as the README says, with the package workflow
 # preset, and checks what it holds: the binary, stripped and on the system's
 # C library; the manual page and changelog, compressed; the copyright file;
-# the gnuplot example. The packaged binary's output on the sample log must
-# be the reference filter's.
+# the examples. The packaged binary's output on the sample log must be
+# the reference filter's, and a second build of the same source, in a directory
+# of its own, must give the same bytes.
 # usage: install_test.sh SOURCE_DIR VERSION REFERENCE_FILTER
 set -u
 stage=$(mktemp -d) && trap 'rm -rf "$stage"' EXIT
@@ -15,7 +16,7 @@ dpkg-deb -x "$deb" "$stage/root" || exit 1
 
 doc=$stage/root/usr/share/doc/stamp-series
 bin=$stage/root/usr/bin/stamp_series
-for file in "$bin" "$doc/copyright" "$doc/examples/plot.gp"; do
+for file in "$bin" "$doc/copyright" "$doc/examples/plot.gp" "$doc/examples/stamp_series_log"; do
     test -f "$file" || fail "not in the package: ${file#"$stage/root"}"
 done
 zcat "$stage/root/usr/share/man/man1/stamp_series.1.gz" | cmp - docs/stamp_series.1 ||
@@ -33,4 +34,10 @@ echo "$needed" | grep -q 'libstdc++' && fail "binary needs the shared libstdc++"
 "$bin" < examples/sample.log > "$stage/out"; status=$?
 "$3" < examples/sample.log > "$stage/expected"
 test "$status" -eq 1 || fail "packaged binary exited with $status"
-cmp "$stage/out" "$stage/expected"
+cmp "$stage/out" "$stage/expected" || fail "packaged binary's output is not the reference filter's"
+
+again=$stage/again
+{ cmake --preset package -B "$again" && cmake --build "$again" -j2 &&
+    cpack --config "$again/CPackConfig.cmake" -B "$again"; } > "$stage/log" 2>&1 ||
+    { cat "$stage/log"; fail "second package build failed"; }
+cmp "$deb" "$again/${deb##*/}" || fail "two builds of one source gave different packages"

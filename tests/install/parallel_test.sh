@@ -1,14 +1,16 @@
 #!/bin/sh
-# The README's way of converting many logs: GNU parallel, one process per
-# file, each output written next to its log. Every output must be what a run
-# over that log alone gives, and the status idiom must let the normal
-# status 1 pass but not the 2 of a read error.
-# usage: parallel_test.sh STAMP_SERIES
+# The README's way of converting many logs: GNU parallel running
+# stamp_series_log, one process per file, each series written next to its
+# log. Every series must be what a run over that log alone gives, and a
+# missing log and an unreadable one among them must fail the run, each named.
+# Then the script under dash and under bash: a missing log, a write error and
+# a signal fail it, and leave no series behind.
+# usage: parallel_test.sh STAMP_SERIES STAMP_SERIES_LOG
 set -u
 dir=$(mktemp -d) && trap 'rm -rf "$dir"' EXIT
 fail() { echo "$*"; exit 1; }
 command -v parallel > /dev/null || fail "GNU parallel not found: apt-get install parallel"
-mkdir "$dir/bin" "$dir/logs" && cp "$1" "$dir/bin/" && PATH=$dir/bin:$PATH && cd "$dir" || exit 1
+mkdir "$dir/bin" "$dir/logs" && cp "$1" "$2" "$dir/bin/" && PATH=$dir/bin:$PATH && cd "$dir" || exit 1
 
 # Logs of different lengths, dates and channels, with spaces in their names.
 for n in 1 2 3 4 5; do
@@ -16,9 +18,11 @@ for n in 1 2 3 4 5; do
         printf "Sat Mar %d %02d:%02d:%02d 2001 %d %d %d -3 %d\n",
                20 + n, s / 3600 % 24, s / 60 % 60, s % 60, i % 1000, i, n, i * n } }' > "logs/run $n.log"
 done
+# Root reads a file of mode 000, so root converts as nobody.
+[ "$(id -u)" -eq 0 ] && as_nobody="setpriv --reuid=nobody --regid=$(id -g nobody) --clear-groups env HOME=$dir"
 convert() {
-    find logs -name '*.log' -print0 |
-      parallel -0 'stamp_series < {} > {.}.txt || [ $? -eq 1 ]'
+    [ -z "${as_nobody:-}" ] || chown -R nobody "$dir"
+    ${as_nobody:-} sh -c "find logs -name '*.log' -print0 | parallel -0 stamp_series_log {} {.}.txt"
 }
 
 convert || fail "parallel exited with $? over readable logs"
@@ -26,7 +30,21 @@ for log in logs/*.log; do
     stamp_series < "$log" | cmp - "${log%.log}.txt" || fail "$log: not what a run over it alone gives"
 done
 
-mkdir logs/unreadable.log
+ln -s gone.log logs/missing.log && echo > logs/locked.log && chmod 000 logs/locked.log
 convert 2> err; status=$?
-test "$status" -eq 1 || fail "with one unreadable log, parallel exited with $status, not 1"
-grep -q 'stamp_series: read error' err || fail "no read error reported: $(cat err)"
+test "$status" -eq 2 || fail "with two bad logs, parallel exited with $status, not 2: $(cat err)"
+grep -q '^stamp_series_log: logs/missing.log: ' err && grep -q '^stamp_series_log: logs/locked.log: ' err ||
+    fail "the two bad logs not both named: $(cat err)"
+
+mkdir stand_in && printf '#!/bin/sh\necho half; kill $$\n' > stand_in/stamp_series &&
+    chmod +x stand_in/stamp_series && cp "logs/run 1.log" one.log
+for sh in dash bash; do
+    while read -r path log series expected; do
+        PATH=$dir/$path:$PATH "$sh" bin/stamp_series_log "$log" "$series" 2> err && fail "$sh: $log passed"
+        grep -q "$expected" err && test ! -f "$series" || fail "$sh, $log into $series: $(cat err)"
+    done <<TABLE
+bin logs/missing.log missing.txt No such file
+bin one.log /dev/full could not read it or write
+stand_in one.log one.txt signal 15
+TABLE
+done
