@@ -9,11 +9,11 @@
 
 #ifndef STAMP_SERIES_BENCH_STAGES_SHARED
 #define STAMP_SERIES_BENCH_STAGES_SHARED
-#include "line_reader.hpp"
-#include "local_time.hpp"
-#include "series_line.hpp"
+#include "input/line_reader.hpp"
+#include "record/parse_record.hpp"
+#include "series/series_line.hpp"
 #include "simd/targets.hpp"
-#include "stamped_record.hpp"
+#include "time/local_time.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -3,11 +3,11 @@
 // vector target instantiates it into its own entry point (series_filter.cpp).
 #pragma once
 
-#include "line_reader.hpp"
-#include "local_time.hpp"
-#include "series_line.hpp"
-#include "series_writer.hpp"
-#include "stamped_record.hpp"
+#include "input/line_reader.hpp"
+#include "record/parse_record.hpp"
+#include "series/series_line.hpp"
+#include "series/series_writer.hpp"
+#include "time/local_time.hpp"
 
 #include <unistd.h>
 
@@ -17,7 +17,6 @@
 #include <ctime>
 
 namespace filter_loop {
-
 
 inline constexpr int status_end_of_input = 1;
 inline constexpr int status_io_error = 2;

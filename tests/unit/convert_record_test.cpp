@@ -1,6 +1,6 @@
-#include "calendar.hpp"
-#include "local_time.hpp"
 #include "parse_text.hpp"
+#include "time/calendar.hpp"
+#include "time/local_time.hpp"
 
 #include <gtest/gtest.h>
 

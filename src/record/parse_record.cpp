@@ -1,4 +1,4 @@
-#include "stamped_record.hpp"
+#include "record/parse_record.hpp"
 
 #include <array>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Zone files (TZif, RFC 8536) read the way the C library reads them.
 #pragma once
 
-#include "zone_changes.hpp"
+#include "time/zone/zone_changes.hpp"
 
 enum class zone_file_result {
     not_a_zone_file,  // the C library would not take it either, and reads TZ as a string

@@ -1,6 +1,6 @@
-#include "line_reader.hpp"
+#include "input/line_reader.hpp"
 
-#include "fd_io.hpp"
+#include "input/fd_io.hpp"
 
 #include <sys/stat.h>
 

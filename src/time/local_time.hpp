@@ -10,9 +10,9 @@
 // where the C library behaves otherwise, every record goes to mktime.
 #pragma once
 
-#include "stamped_record.hpp"
-#include "zone_changes.hpp"
-#include "zone_watch.hpp"
+#include "record/parse_record.hpp"
+#include "time/zone/zone_changes.hpp"
+#include "time/zone_watch.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 // gives values; only stamped_record.hpp puts them into a record.
 #pragma once
 
-#include "line_reader.hpp"
+#include "input/line_reader.hpp"
 #include "simd/byte_class.hpp"
 
 #include <bit>

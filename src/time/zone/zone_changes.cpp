@@ -1,7 +1,7 @@
-#include "zone_changes.hpp"
+#include "time/zone/zone_changes.hpp"
 
-#include "calendar.hpp"
-#include "zone_file.hpp"
+#include "time/calendar.hpp"
+#include "time/zone/zone_file.hpp"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,7 +5,7 @@
 // change, and perhaps more; an hour free of them converts at one offset.
 #pragma once
 
-#include "zone_rule.hpp"
+#include "time/zone/zone_rule.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,10 @@
 // The text of one output line.
 #pragma once
 
-#include "decimal_format.hpp"
-#include "local_time.hpp"
+#include "record/parse_record.hpp"
+#include "series/decimal_format.hpp"
 #include "simd/byte_class.hpp"
-#include "stamped_record.hpp"
+#include "time/local_time.hpp"
 
 #include <cstdint>
 #include <ctime>

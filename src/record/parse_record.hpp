@@ -4,9 +4,9 @@
 // token-by-token scan of stamped_record.cpp for the rest.
 #pragma once
 
-#include "line_reader.hpp"
+#include "input/line_reader.hpp"
+#include "record/window_scan.hpp"
 #include "simd/words.hpp"
-#include "window_scan.hpp"
 
 #include <array>
 #include <cstdint>
