@@ -1,44 +1,26 @@
-// The parsed form of one input line, and parse_record, which fills it. Every
-// way of scanning a line sits behind parse_record: the window scan of
-// window_scan.hpp where the line has the common shape, and the
-// token-by-token scan of stamped_record.cpp for the rest.
+// The scan of one line into the stamped_record, parse_record. Every way of
+// scanning a line sits behind it: the window scan of window_scan.hpp where
+// the line has the common shape, and the token-by-token scan of
+// parse_record.cpp for the rest; both walk the slots of record_slots.
 #pragma once
 
-#include "input/line_reader.hpp"
+#include "data/stage_data.hpp"
 #include "record/window_scan.hpp"
 #include "simd/words.hpp"
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
-
-// One record, kept for the whole run. A line overwrites only the fields it
-// supplies; every other field keeps what an earlier line put there. The text
-// fields also keep their old bytes past a new, shorter token's terminator,
-// and the time-of-day columns read those bytes.
-struct stamped_record {
-    char weekday_token[8];
-    char month_token[8];
-    std::int32_t day;
-    char time_token[16];
-    std::int32_t year;
-    std::int32_t milliseconds;
-    std::int32_t channel_1;
-    std::int32_t channel_2;
-    std::int32_t channel_3;
-    std::int32_t channel_4;
-
-    // Derived on every call of parse_record.
-    std::int32_t hour;
-    std::int32_t minute;
-    std::int32_t second;
-    std::int32_t month;  // 0 to 11
-};
+#include <utility>
 
 // 0 to 11 for a token whose first three characters are "Jan" to "Dec"
 // (case-sensitive, anything may follow), 8 when none matches.
 std::int32_t month_index(const char* month_token);
 
-namespace stamped_record_detail {
+namespace parse_record_detail {
+
+// The token-by-token scan and the derived fields, as parse_record does them
+// for a line that the window scan leaves to it; for timing that scan alone.
+void parse_record_by_tokens(const record_line& line, stamped_record& record);
 
 // Fills the slots in order from the text from p to end, or to a NUL before
 // it, one token at a time, and stops where a token does not fit its slot or
@@ -75,39 +57,61 @@ void store_text(char (&field)[size], const char* source, unsigned length)
     }
 }
 
-inline void store_window_fields(const window_fields& f, stamped_record& r)
+// Stores the window's field for one slot of the given kind; nothing for a
+// slot of the other kind.
+template <slot_kind kind, std::size_t slot>
+void store_slot(const window_fields& f, stamped_record& r)
 {
-    if (f.text_length[0] == 3 && f.text_length[1] == 3 && f.text_length[2] == 8) {
-        // The usual lengths, with the terminators in known places.
-        words::store_32(r.weekday_token, words::load_32(f.text[0]) & 0xFFFFFF);
-        words::store_32(r.month_token, words::load_32(f.text[1]) & 0xFFFFFF);
-        words::store_64(r.time_token, words::load_64(f.text[2]));
-        r.time_token[8] = '\0';
-    } else {
-        store_text(r.weekday_token, f.text[0], f.text_length[0]);
-        store_text(r.month_token, f.text[1], f.text_length[1]);
-        store_text(r.time_token, f.text[2], f.text_length[2]);
+    constexpr auto& s = std::get<slot>(record_slots);
+    constexpr auto place = static_cast<std::size_t>(place_in_kind(static_cast<int>(slot)));
+    if constexpr (s.kind == kind && kind == slot_kind::text) {
+        store_text(r.*s.member, f.text[place], f.text_length[place]);
+    } else if constexpr (s.kind == kind) {
+        r.*s.member = f.numbers[place];
     }
-    r.day = f.numbers[0];
-    r.year = f.numbers[1];
-    r.milliseconds = f.numbers[2];
-    r.channel_1 = f.numbers[3];
-    r.channel_2 = f.numbers[4];
-    r.channel_3 = f.numbers[5];
-    r.channel_4 = f.numbers[6];
 }
 
-}  // namespace stamped_record_detail
+template <slot_kind kind, std::size_t... slot>
+void store_slots(const window_fields& f, stamped_record& r, std::index_sequence<slot...>)
+{
+    (store_slot<kind, slot>(f, r), ...);
+}
 
-// Scans one piece of input into the record: the ten slots, separated by
-// white space. Scanning stops at the first token that does not fit its slot,
+template <class field>
+constexpr std::size_t text_place(field stamped_record::*member)
+{
+    return static_cast<std::size_t>(place_in_kind(slot_of(member)));
+}
+
+inline void store_window_fields(const window_fields& f, stamped_record& r)
+{
+    constexpr std::size_t weekday = text_place(&stamped_record::weekday_token);
+    constexpr std::size_t month = text_place(&stamped_record::month_token);
+    constexpr std::size_t time = text_place(&stamped_record::time_token);
+    constexpr auto all_slots = std::make_index_sequence<slot_count>();
+    if (f.text_length[weekday] == 3 && f.text_length[month] == 3 && f.text_length[time] == 8) {
+        // The usual lengths, with the terminators in known places.
+        words::store_32(r.weekday_token, words::load_32(f.text[weekday]) & 0xFFFFFF);
+        words::store_32(r.month_token, words::load_32(f.text[month]) & 0xFFFFFF);
+        words::store_64(r.time_token, words::load_64(f.text[time]));
+        r.time_token[8] = '\0';
+    } else {
+        store_slots<slot_kind::text>(f, r, all_slots);
+    }
+    store_slots<slot_kind::integer>(f, r, all_slots);
+}
+
+}  // namespace parse_record_detail
+
+// Scans one piece of input into the record: the slots of record_slots,
+// separated by white space. Scanning stops at the first token that does not fit its slot,
 // at a NUL or at the end of the piece; the slots from there on keep their
 // values. Then derives the hour, minute and second from fixed columns of the
 // time token and the month number from the month token. It never fails.
 template <class level>
 void parse_record(const record_line& line, stamped_record& record)
 {
-    using namespace stamped_record_detail;
+    using namespace parse_record_detail;
     window_fields fields;
     if (read_window_fields<level>(line.text, line.length, fields)) {
         store_window_fields(fields, record);

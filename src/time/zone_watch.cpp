@@ -1,6 +1,6 @@
 #include "time/zone_watch.hpp"
 
-#include "time/zone/zone_changes.hpp"
+#include "time/zone/zone_file.hpp"
 
 #include <sys/stat.h>
 

@@ -3,7 +3,7 @@
 // spaces, so that a scan that read past the piece would pick them up.
 #pragma once
 
-#include "input/line_reader.hpp"
+#include "data/stage_data.hpp"
 #include "record/parse_record.hpp"
 
 #include <hwy/highway.h>

@@ -1,7 +1,6 @@
 #include "time/zone/zone_changes.hpp"
 
 #include "time/calendar.hpp"
-#include "time/zone/zone_file.hpp"
 
 #include <algorithm>
 #include <cstdio>

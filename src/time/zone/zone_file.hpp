@@ -1,7 +1,43 @@
-// Zone files (TZif, RFC 8536) read the way the C library reads them.
+// Zone files (TZif, RFC 8536) read the way the C library reads them, and
+// the zone model that they and TZ strings fill (zone_changes.hpp reads TZ
+// and answers from the model).
 #pragma once
 
-#include "time/zone/zone_changes.hpp"
+#include "time/zone/zone_rule.hpp"
+
+#include <cstddef>
+#include <cstdint>
+
+// The C library's zone file when TZ is unset.
+inline constexpr const char* default_zone_file = "/etc/localtime";
+
+inline constexpr std::size_t max_zone_transitions = 1024;
+inline constexpr std::size_t max_zone_leaps = 64;
+
+// The changes of a rule in one UTC year, once checked against the C library.
+struct rule_year {
+    std::int64_t year;
+    bool checked;  // both changes lie inside the year, and the C library changes there
+    std::int64_t changes[2];
+};
+
+// The zone model: where the C library's local time may change.
+struct zone_changes {
+    enum class source {
+        unknown,  // nothing is known: every record must go to mktime
+        rule,     // a TZ string with no zone file
+        file,     // a zone file, perhaps with a rule for the times after its last transition
+    };
+    enum class footer { none, rule, unknown };
+    source kind;
+    std::size_t transition_count;
+    std::int64_t transitions[max_zone_transitions];  // increasing
+    std::size_t leap_count;
+    std::int64_t leaps[max_zone_leaps];
+    footer after_last;  // a file's rule for the times from its last transition on
+    zone_rule rule;     // the TZ string's, or the file's footer
+    rule_year year;     // the last year whose rule changes were looked at
+};
 
 enum class zone_file_result {
     not_a_zone_file,  // the C library would not take it either, and reads TZ as a string
