@@ -191,13 +191,13 @@ std::vector<program> products_of(const std::string& text)
     program p = split(text);
     if (p.back() != "EACH") return {p};
     std::vector<program> each;
-    FILE* list = popen((p[0] + " --targets").c_str(), "r");
-    char name[64];
-    while (list != nullptr && std::fscanf(list, "%63s", name) == 1) {
+    const outcome listed = run_on({p[0], "--targets"}, std::nullopt, "");
+    std::istringstream names(listed.out);
+    for (std::string name; names >> name;) {
         p.back() = name;
         each.push_back(p);
     }
-    if (list == nullptr || pclose(list) != 0 || each.empty()) {
+    if (listed.status != 0 || each.empty()) {
         std::fprintf(stderr, "cannot list the vector targets of %s\n", p[0].c_str());
         std::exit(2);
     }
