@@ -16,11 +16,11 @@
 // (case-sensitive, anything may follow), 8 when none matches.
 std::int32_t month_index(const char* month_token);
 
-namespace parse_record_detail {
-
 // The token-by-token scan and the derived fields, as parse_record does them
 // for a line that the window scan leaves to it; for timing that scan alone.
 void parse_record_by_tokens(const record_line& line, stamped_record& record);
+
+namespace parse_record_detail {
 
 // Fills the slots in order from the text from p to end, or to a NUL before
 // it, one token at a time, and stops where a token does not fit its slot or
