@@ -9,11 +9,12 @@
 
 #ifndef STAMP_SERIES_BENCH_STAGES_SHARED
 #define STAMP_SERIES_BENCH_STAGES_SHARED
-#include "line_reader.hpp"
-#include "local_time.hpp"
-#include "series_line.hpp"
+#include "data/stage_data.hpp"
+#include "input/line_reader.hpp"
+#include "record/parse_record.hpp"
+#include "series/series_line.hpp"
 #include "simd/targets.hpp"
-#include "stamped_record.hpp"
+#include "time/local_time.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -75,8 +76,7 @@ std::vector<stamped_record> parsed()
     std::vector<stamped_record> records;
     stamped_record record{};
     for (const record_line& line : sample().lines) {
-        stamped_record_detail::scan_tokens(line.text, line.text + line.length, record);
-        stamped_record_detail::derive_fields(record);
+        parse_record_by_tokens(line, record);
         records.push_back(record);
     }
     return records;
@@ -96,10 +96,7 @@ void parse_with(benchmark::State& state, parse each)
 
 void parse_token_by_token(benchmark::State& state)
 {
-    parse_with(state, [](const record_line& line, stamped_record& record) {
-        stamped_record_detail::scan_tokens(line.text, line.text + line.length, record);
-        stamped_record_detail::derive_fields(record);
-    });
+    parse_with(state, parse_record_by_tokens);
 }
 
 void convert(benchmark::State& state)
@@ -176,8 +173,7 @@ namespace kernel::HWY_NAMESPACE {
     const std::vector<record_line>& lines = sample().lines;
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            line_reader_detail::find_newline<vector_kernel>(lines[i++ % lines.size()].text, 130));
+        benchmark::DoNotOptimize(find_newline<vector_kernel>(lines[i++ % lines.size()].text, 130));
     }
 }
 

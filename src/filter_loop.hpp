@@ -3,21 +3,21 @@
 // vector target instantiates it into its own entry point (series_filter.cpp).
 #pragma once
 
-#include "line_reader.hpp"
-#include "local_time.hpp"
-#include "series_line.hpp"
-#include "series_writer.hpp"
-#include "stamped_record.hpp"
+#include "data/stage_data.hpp"
+#include "input/line_reader.hpp"
+#include "record/parse_record.hpp"
+#include "series/series_line.hpp"
+#include "series/series_writer.hpp"
+#include "time/local_time.hpp"
 
 #include <unistd.h>
 
-#include <cstdint>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 namespace filter_loop {
-
 
 inline constexpr int status_end_of_input = 1;
 inline constexpr int status_io_error = 2;
@@ -58,7 +58,7 @@ struct run_state {
 template <class level>
 int run_loop(run_state& run, int error_fd)
 {
-    std::int32_t record_count = 0;
+    bool first_record = true;
     std::time_t reference_second = 0;
     for (;;) {
         if (!take_piece<level>(run.reader, run.line)) {
@@ -78,15 +78,13 @@ int run_loop(run_state& run, int error_fd)
         }
         parse_record<level>(run.line, run.record);
         const converted_time converted = convert_record(run.record, run.local_time);
-        if (record_count == 0) {
+        if (first_record) {
             reference_second = converted.record_seconds;
+            first_record = false;
         }
         if (!write_series_line<level>(run.writer, converted, reference_second, run.record)) {
             return report_failure(error_fd, "write", run.writer.error);
         }
-        // Past 2^31 lines the count stays put rather than wrap to 0: only
-        // the first line sets the reference.
-        record_count += record_count < INT32_MAX ? 1 : 0;
     }
     if (!flush_series(run.writer)) {
         return report_failure(error_fd, "write", run.writer.error);

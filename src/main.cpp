@@ -1,7 +1,7 @@
 // stamp_series: turns a log of time-stamped records on standard input into a
 // series of elapsed seconds and channel values on standard output.
-#include "mktime_check.hpp"
 #include "series_filter.hpp"
+#include "time/mktime_check.hpp"
 
 #include <unistd.h>
 

@@ -64,7 +64,7 @@ inline void store_32(char* p, std::uint32_t word)
 // lane of the word in two at once: 4+4 digits, then 2+2, then 1+1; the
 // quotients by multiplication are exact for lane values this small. (The
 // SWAR digit split, as in Paul Khuong's and Daniel Lemire's notes on
-// integer to string; benchmark "format/line" against "format/printf".)
+// integer to string; benchmark "format/line/<TARGET>" against "format/printf".)
 inline std::uint64_t eight_digits(std::uint32_t value)
 {
     const std::uint64_t high = (std::uint64_t{value} * 109951163) >> 40;  // value / 10000

@@ -109,8 +109,10 @@ struct fault_case {
 // clang-format off
 const fault_case fault_cases[] = {
     {"normal run", 1, sink::captured, 1 << 8, ""},
-    {"disk full", 1, sink::full, 2 << 8, "stamp_series: write error: No space left on device\n"},
+    // More output than the filter buffers: the write fails in the middle of the run.
+    {"disk full", 5000, sink::full, 2 << 8, "stamp_series: write error: No space left on device\n"},
     {"disk full, nothing written", 0, sink::full, 1 << 8, ""},
+    // One line: the write fails at the end of the input.
     {"closed stdout", 1, sink::closed, 2 << 8, "stamp_series: write error: Bad file descriptor\n"},
     {"closed stdout, nothing written", 0, sink::closed, 1 << 8, ""},
     {"directory on stdin", -1, sink::captured, 2 << 8, "stamp_series: read error: Is a directory\n"},

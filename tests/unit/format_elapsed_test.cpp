@@ -1,4 +1,4 @@
-#include "decimal_format.hpp"
+#include "series/decimal_format.hpp"
 
 #include <gtest/gtest.h>
 

@@ -18,7 +18,6 @@
 
 namespace kernel_expectations {
 
-
 window_classes classes_by_definition(const char* p)
 {
     window_classes c{};

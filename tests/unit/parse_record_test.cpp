@@ -71,17 +71,4 @@ TEST(parse_record, keeps_what_the_line_does_not_supply)
     }
 }
 
-TEST(month_index, matches_three_case_sensitive_characters)
-{
-    // clang-format off
-    const std::pair<const char*, std::int32_t> cases[] = {
-        {"Jan", 0}, {"January", 0}, {"Feb", 1}, {"Mar", 2}, {"Apr", 3}, {"May", 4}, {"Jun", 5},
-        {"Jul", 6}, {"Aug", 7},     {"Sept", 8}, {"Oct", 9}, {"Nov", 10}, {"Dec", 11}, {"Decx", 11},
-        {"sep", 8}, {"SEP", 8},     {"jan", 8}, {"Xyz", 8}, {"Ja", 8},   {"J", 8},    {"", 8},
-    };
-    // clang-format on
-    for (const auto& [token, want] : cases)
-        EXPECT_EQ(month_index(token), want) << token;
-}
-
 }  // namespace

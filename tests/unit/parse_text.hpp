@@ -3,8 +3,8 @@
 // spaces, so that a scan that read past the piece would pick them up.
 #pragma once
 
-#include "line_reader.hpp"
-#include "stamped_record.hpp"
+#include "data/stage_data.hpp"
+#include "record/parse_record.hpp"
 
 #include <hwy/highway.h>
 

@@ -1,9 +1,9 @@
 // The model of where a zone changes: TZ strings read as the C library reads
 // them, and no hour called steady in which the C library's local time in
 // fact changes, checked second by second.
-#include "zone_changes.hpp"
-#include "calendar.hpp"
-#include "mktime_check.hpp"
+#include "time/zone/zone_changes.hpp"
+#include "time/calendar.hpp"
+#include "time/mktime_check.hpp"
 
 #include <gtest/gtest.h>
 

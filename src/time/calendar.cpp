@@ -1,4 +1,4 @@
-#include "calendar.hpp"
+#include "time/calendar.hpp"
 
 namespace {
 

@@ -1,7 +1,6 @@
-#include "zone_changes.hpp"
+#include "time/zone/zone_changes.hpp"
 
-#include "calendar.hpp"
-#include "zone_file.hpp"
+#include "time/calendar.hpp"
 
 #include <algorithm>
 #include <cstdio>

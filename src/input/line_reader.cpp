@@ -1,10 +1,11 @@
-#include "line_reader.hpp"
+#include "input/line_reader.hpp"
 
-#include "fd_io.hpp"
+#include "input/fd_io.hpp"
 
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 
 void start_reader(line_reader& reader, int fd)
 {

@@ -1,6 +1,6 @@
-#include "local_time.hpp"
+#include "time/local_time.hpp"
 
-#include "calendar.hpp"
+#include "time/calendar.hpp"
 
 // Why a reused answer is exact. Take a request (L, f): a local time L whose
 // minute and second are 0 to 59, within the hour that starts at H, and a

@@ -1,6 +1,6 @@
-#include "zone_watch.hpp"
+#include "time/zone_watch.hpp"
 
-#include "zone_changes.hpp"
+#include "time/zone/zone_file.hpp"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "fd_io.hpp"
+#include "input/fd_io.hpp"
 
 #include <poll.h>
 #include <unistd.h>

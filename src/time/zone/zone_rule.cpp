@@ -1,7 +1,7 @@
-#include "zone_rule.hpp"
+#include "time/zone/zone_rule.hpp"
 
-#include "calendar.hpp"
 #include "simd/byte_class.hpp"
+#include "time/calendar.hpp"
 
 namespace {
 

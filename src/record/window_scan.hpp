@@ -1,27 +1,43 @@
 // The scan of a whole line in one window of bytes: token boundaries from the
 // white-space mask, the integer tokens checked as a whole and converted
 // together. It either reads the line exactly as the token-by-token scan in
-// stamped_record.cpp would, or reads nothing and leaves the line to it. It
-// gives values; only stamped_record.hpp puts them into a record.
+// parse_record.cpp would, or reads nothing and leaves the line to it. It
+// gives values; only parse_record.hpp puts them into a record.
 #pragma once
 
-#include "line_reader.hpp"
+#include "data/stage_data.hpp"
 #include "simd/byte_class.hpp"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 
-// The fields of a line with all ten slots, read in one window: weekday,
-// month, day, time, year, milliseconds and four channels.
+// The fields of a line with all the slots of record_slots, read in one
+// window: the tokens of the text slots and the values of the integer slots,
+// each kind in line order.
 struct window_fields {
-    static constexpr int slots = 10;
-    const char* text[3];  // weekday, month and time
-    unsigned text_length[3];
-    std::int32_t numbers[7];  // day, year, milliseconds and the channels
+    const char* text[count_of(slot_kind::text)];
+    unsigned text_length[count_of(slot_kind::text)];
+    std::int32_t numbers[count_of(slot_kind::integer)];
 };
 
 namespace window_scan_detail {
+
+inline constexpr auto text_slots = slots_of<slot_kind::text>();
+inline constexpr auto integer_slots = slots_of<slot_kind::integer>();
+
+// The date is the slots up to the year; the numbers follow it.
+inline constexpr int month_slot = slot_of(&stamped_record::month_token);
+inline constexpr int day_slot = slot_of(&stamped_record::day);
+inline constexpr int time_slot = slot_of(&stamped_record::time_token);
+inline constexpr int year_slot = slot_of(&stamped_record::year);
+inline constexpr int date_slots = year_slot + 1;
+inline constexpr int last_slot = slot_count - 1;
+// Only the date has text: the weekday and the month, which lead it, and the
+// time.
+static_assert(text_slots == std::array{0, month_slot, time_slot} && month_slot == 1);
 
 // Bits 0 to n - 1, for n of 0 to 63.
 inline std::uint64_t low_bits(unsigned n)
@@ -35,18 +51,22 @@ inline std::uint64_t bits_between(unsigned first, unsigned last)
     return low_bits(last) & ~low_bits(first);
 }
 
-// The sizes of the text fields, weekday, month and time, less the terminator.
-inline constexpr unsigned text_room[3] = {7, 7, 15};
-
 // The token bytes of the first 25 bytes of "Www Mmm DD HH:MM:SS YYYY " and
 // of "Www Mmm  D HH:MM:SS YYYY ", the usual dates of a log.
 inline constexpr unsigned date_shape_length = 25;
 inline constexpr std::uint64_t date_shape = 0b0'1111'0'11111111'0'11'0'111'0'111;
 inline constexpr std::uint64_t padded_date_shape = date_shape & ~(std::uint64_t{1} << 8);
 
-// The integers: day, year, milliseconds and the four channels, and one more
-// that the batch converts to no purpose.
-inline constexpr int integer_slots[batch_size] = {2, 4, 5, 6, 7, 8, 9, 9};
+// The integer slots, and the last of them again in the places of the batch
+// that they leave over, which it converts to no purpose.
+inline constexpr std::array<int, batch_size> batch_slots = [] {
+    static_assert(integer_slots.size() <= batch_size);
+    std::array<int, batch_size> slots{};
+    for (std::size_t i = 0; i < batch_size; ++i) {
+        slots[i] = integer_slots[std::min(i, integer_slots.size() - 1)];
+    }
+    return slots;
+}();
 
 // The tokens of one window of window_classes::size bytes at `base` bytes
 // into the line, which holds the line's bytes up to `length` from the base.
@@ -84,8 +104,8 @@ struct window {
 // Where each slot's token starts and where the white space after it does,
 // in line positions.
 struct token_positions {
-    unsigned start[window_fields::slots];
-    unsigned end[window_fields::slots];
+    unsigned start[slot_count];
+    unsigned end[slot_count];
 };
 
 // The starts and ends of slots first to last - 1, from a window whose
@@ -104,7 +124,7 @@ inline void take_tokens(const window& w, std::uint64_t starts, int first, int la
     }
 }
 
-// The first five slots. Most lines start with a date of one of the two
+// The slots of the date. Most lines start with a date of one of the two
 // usual shapes, whose tokens need no search. False when the year may run on
 // past the window.
 inline bool take_date(const window& head, token_positions& at)
@@ -113,17 +133,18 @@ inline bool take_date(const window& head, token_positions& at)
     if (date == date_shape || date == padded_date_shape) {
         constexpr unsigned date_starts[] = {0, 4, 8, 11, 20};
         constexpr unsigned date_ends[] = {3, 7, 10, 19, 24};
-        for (int i = 0; i < 5; ++i) {
+        static_assert(static_cast<int>(std::size(date_starts)) == date_slots);
+        for (int i = 0; i < date_slots; ++i) {
             at.start[i] = date_starts[i];
             at.end[i] = date_ends[i];
         }
-        at.start[2] += date == padded_date_shape ? 1 : 0;
+        at.start[day_slot] += date == padded_date_shape ? 1 : 0;
         return true;
     }
-    if (std::popcount(head.first_bytes) < 6) {
+    if (std::popcount(head.first_bytes) < date_slots + 1) {
         return false;
     }
-    take_tokens(head, head.first_bytes, 0, 5, at);
+    take_tokens(head, head.first_bytes, 0, date_slots, at);
     return true;
 }
 
@@ -134,11 +155,11 @@ bool take_fields(const char* p, const window& head, const window& numbers,
                  const token_positions& at, window_fields& fields)
 {
     bool fits = true;
-    for (int i = 0; i < 3; ++i) {
-        const int text_slot = i == 2 ? 3 : i;
-        fields.text[i] = p + at.start[text_slot];
-        fields.text_length[i] = at.end[text_slot] - at.start[text_slot];
-        fits = fits & (fields.text_length[i] <= text_room[i]);
+    for (std::size_t i = 0; i < text_slots.size(); ++i) {
+        const auto slot = static_cast<std::size_t>(text_slots[i]);
+        fields.text[i] = p + at.start[slot];
+        fields.text_length[i] = at.end[slot] - at.start[slot];
+        fits = fits & (fields.text_length[i] <= slot_rooms[slot]);
     }
     // The signs by position in the line: the date's from the first window,
     // the numbers' from theirs.
@@ -149,13 +170,13 @@ bool take_fields(const char* p, const window& head, const window& numbers,
                            base == 0 ? 0 : numbers.signs >> (64 - base)}};
 #pragma GCC unroll 8
     for (unsigned i = 0; i < batch_size; ++i) {
-        integers.starts[i] = at.start[integer_slots[i]];
-        integers.ends[i] = at.end[integer_slots[i]];
+        integers.starts[i] = at.start[batch_slots[i]];
+        integers.ends[i] = at.end[batch_slots[i]];
     }
     std::int64_t values[batch_size];
     fits = level::integer_values(p, integers, values) && fits;
 #pragma GCC unroll 7
-    for (int i = 0; i < 7; ++i) {
+    for (std::size_t i = 0; i < integer_slots.size(); ++i) {
         fields.numbers[i] = static_cast<std::int32_t>(values[i]);
     }
     return fits;
@@ -170,7 +191,7 @@ bool take_fields(const char* p, const window& head, const window& numbers,
 // other line. Reads one or two windows, the sixteen bytes before each
 // integer's end and sixteen after each text token's start. (One window and
 // one conversion for all the integers instead of a scan per token;
-// benchmark "parse/window" against "parse/token_by_token".)
+// benchmark "parse/window/<TARGET>" against "parse/token_by_token".)
 template <class level>
 bool read_window_fields(const char* p, std::size_t length, window_fields& fields)
 {
@@ -185,17 +206,20 @@ bool read_window_fields(const char* p, std::size_t length, window_fields& fields
     if (!take_date(head, at)) {
         return false;
     }
-    const bool date_fits =
-        head.plain(0, at.end[4], bits_between(0, at.end[1]) | bits_between(at.start[3], at.end[3]));
+    const bool date_fits = head.plain(
+        0, at.end[year_slot],
+        bits_between(0, at.end[month_slot]) | bits_between(at.start[time_slot], at.end[time_slot]));
     // The numbers, from the same window when the line ends in it, else from
     // a window that starts at the end of the year.
-    const window numbers =
-        line_length < size ? head : window::at<level>(p, at.end[4], line_length - at.end[4]);
-    const std::uint64_t later = numbers.first_bytes & ~low_bits(at.end[4] - numbers.base);
-    if (std::popcount(later) < 5 || line_length - numbers.base >= size) {
+    const window numbers = line_length < size ? head
+                                              : window::at<level>(p, at.end[year_slot],
+                                                                  line_length - at.end[year_slot]);
+    const std::uint64_t later = numbers.first_bytes & ~low_bits(at.end[year_slot] - numbers.base);
+    if (std::popcount(later) < slot_count - date_slots || line_length - numbers.base >= size) {
         return false;
     }
-    take_tokens(numbers, later, 5, window_fields::slots, at);
-    const bool numbers_fit = numbers.plain(at.start[5] - numbers.base, at.end[9] - numbers.base, 0);
+    take_tokens(numbers, later, date_slots, slot_count, at);
+    const bool numbers_fit =
+        numbers.plain(at.start[date_slots] - numbers.base, at.end[last_slot] - numbers.base, 0);
     return take_fields<level>(p, head, numbers, at, fields) && date_fits && numbers_fit;
 }

@@ -1,7 +1,10 @@
-#include "stamped_record.hpp"
+#include "record/parse_record.hpp"
+
+#include "simd/byte_class.hpp"
 
 #include <array>
 #include <cstddef>
+#include <tuple>
 
 namespace {
 
@@ -22,13 +25,13 @@ void skip_space(text_view& t)
     }
 }
 
-// Reads a run of non-white-space characters into a text field. What does not
-// fit is skipped, so the next token is found where it would be had the token
-// fitted. Only the token and its terminator are written; the field's bytes
-// after the terminator keep their old values. False when the text ends
-// before a token starts.
-template <std::size_t size>
-bool scan_text(text_view& t, char (&field)[size])
+// Reads a run of non-white-space characters into a text field that keeps
+// `room` of them and the terminator. What does not fit is skipped, so the
+// next token is found where it would be had the token fitted. Only the
+// token and its terminator are written; the field's bytes after the
+// terminator keep their old values. False when the text ends before a token
+// starts.
+bool scan_text(text_view& t, char* field, std::size_t room)
 {
     skip_space(t);
     if (t.peek() == '\0') {
@@ -36,7 +39,7 @@ bool scan_text(text_view& t, char (&field)[size])
     }
     std::size_t length = 0;
     for (; t.peek() != '\0' && !is_space(t.peek()); ++t.p) {
-        if (length < size - 1) {
+        if (length < room) {
             field[length++] = *t.p;
         }
     }
@@ -77,20 +80,15 @@ bool scan_integer(text_view& t, std::int32_t& value)
     return true;
 }
 
-bool scan_slot(text_view& t, int slot, stamped_record& r)
+template <std::size_t size>
+bool scan_slot(text_view& t, const record_slot<char[size]>& slot, stamped_record& r)
 {
-    switch (slot) {
-        case 0: return scan_text(t, r.weekday_token);
-        case 1: return scan_text(t, r.month_token);
-        case 2: return scan_integer(t, r.day);
-        case 3: return scan_text(t, r.time_token);
-        case 4: return scan_integer(t, r.year);
-        case 5: return scan_integer(t, r.milliseconds);
-        case 6: return scan_integer(t, r.channel_1);
-        case 7: return scan_integer(t, r.channel_2);
-        case 8: return scan_integer(t, r.channel_3);
-        default: return scan_integer(t, r.channel_4);
-    }
+    return scan_text(t, r.*slot.member, slot.room);
+}
+
+bool scan_slot(text_view& t, const record_slot<std::int32_t>& slot, stamped_record& r)
+{
+    return scan_integer(t, r.*slot.member);
 }
 
 // Two fixed columns of the time token as a two-digit number. The bytes are
@@ -105,15 +103,13 @@ std::int32_t column_pair(const char* token, int first)
 
 }  // namespace
 
-namespace stamped_record_detail {
+namespace parse_record_detail {
 
 void scan_tokens(const char* p, const char* end, stamped_record& record)
 {
     text_view text{p, end};
-    int slot = 0;
-    while (slot < window_fields::slots && scan_slot(text, slot, record)) {
-        ++slot;
-    }
+    // Slot after slot, up to the first that the text does not fill.
+    std::apply([&](const auto&... slot) { (scan_slot(text, slot, record) && ...); }, record_slots);
 }
 
 void derive_fields(stamped_record& record)
@@ -124,7 +120,13 @@ void derive_fields(stamped_record& record)
     record.month = month_index(record.month_token);
 }
 
-}  // namespace stamped_record_detail
+}  // namespace parse_record_detail
+
+void parse_record_by_tokens(const record_line& line, stamped_record& record)
+{
+    parse_record_detail::scan_tokens(line.text, line.text + line.length, record);
+    parse_record_detail::derive_fields(record);
+}
 
 namespace {
 

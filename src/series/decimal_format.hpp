@@ -45,8 +45,6 @@ inline bool exact_thousandths(std::int64_t record_seconds, std::int64_t referenc
     return small;
 }
 
-namespace decimal_detail {
-
 // Writes the eight digits of a word from words::eight_digits or a level's
 // decimal_digits without their leading zeros (but the last); stores eight
 // bytes.
@@ -75,6 +73,8 @@ inline char* write_ten_digits(char* out, std::uint32_t high, std::uint64_t digit
     words::store_64(out + 1, digits | 0x3030303030303030u);
     return out + 9;
 }
+
+namespace decimal_detail {
 
 // Writes any 32-bit value without leading zeros; stores up to ten bytes.
 inline char* write_unsigned(char* out, std::uint32_t value)

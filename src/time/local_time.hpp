@@ -10,20 +10,15 @@
 // where the C library behaves otherwise, every record goes to mktime.
 #pragma once
 
-#include "stamped_record.hpp"
-#include "zone_changes.hpp"
-#include "zone_watch.hpp"
+#include "data/stage_data.hpp"
+#include "time/zone/zone_changes.hpp"
+#include "time/zone_watch.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
 
 static_assert(sizeof(std::time_t) == 8, "seconds beyond the 32-bit range pass through unchanged");
-
-struct converted_time {
-    std::time_t record_seconds;  // whole seconds, as mktime gives them
-    double record_time;          // record_seconds + milliseconds * 0.001
-};
 
 // One hour of local time, under one daylight-saving flag and one starting
 // offset of mktime, and whether mktime gives its every second at that

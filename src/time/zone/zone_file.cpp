@@ -1,4 +1,4 @@
-#include "zone_file.hpp"
+#include "time/zone/zone_file.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
-#include "series_writer.hpp"
+#include "series/series_writer.hpp"
 
-#include "fd_io.hpp"
+#include "input/fd_io.hpp"
 
 char* series_room(series_writer& writer, std::size_t size)
 {

@@ -1,6 +1,6 @@
-#include "mktime_check.hpp"
+#include "time/mktime_check.hpp"
 
-#include "calendar.hpp"
+#include "time/calendar.hpp"
 
 #include <climits>
 #include <cstdint>

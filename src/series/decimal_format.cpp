@@ -1,4 +1,4 @@
-#include "decimal_format.hpp"
+#include "series/decimal_format.hpp"
 
 #include <bit>
 #include <charconv>
@@ -10,8 +10,7 @@ namespace {
 char* write_seconds(char* out, std::uint64_t value)
 {
     if (value < 100000000) {
-        return decimal_detail::write_digits(out,
-                                            words::eight_digits(static_cast<std::uint32_t>(value)));
+        return write_digits(out, words::eight_digits(static_cast<std::uint32_t>(value)));
     }
     return std::to_chars(out, out + 24, value).ptr;
 }
@@ -22,8 +21,7 @@ char* write_thousandths(char* out, bool negative, std::uint64_t thousandths)
     out[0] = '-';
     out += negative ? 1 : 0;
     out = write_seconds(out, thousandths / 1000);
-    return decimal_detail::write_fraction(
-        out, words::eight_digits(static_cast<std::uint32_t>(thousandths % 1000)));
+    return write_fraction(out, words::eight_digits(static_cast<std::uint32_t>(thousandths % 1000)));
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
-// Where the C library's local time may change: the instants at which the
-// offset from UTC, the daylight-saving flag or the leap-second correction
-// can differ from the second before. Read from the same zone file or TZ
-// string as the C library reads, it holds every instant at which they do
-// change, and perhaps more; an hour free of them converts at one offset.
+// Zone files (TZif, RFC 8536) read the way the C library reads them, and
+// the zone model that they and TZ strings fill (zone_changes.hpp reads TZ
+// and answers from the model).
 #pragma once
 
-#include "zone_rule.hpp"
+#include "time/zone/zone_rule.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +21,7 @@ struct rule_year {
     std::int64_t changes[2];
 };
 
+// The zone model: where the C library's local time may change.
 struct zone_changes {
     enum class source {
         unknown,  // nothing is known: every record must go to mktime
@@ -40,10 +39,11 @@ struct zone_changes {
     rule_year year;     // the last year whose rule changes were looked at
 };
 
-// Reads what the C library reads for the TZ value now in the environment
-// (unset: /etc/localtime; a leading colon; a file under TZDIR or
-// /usr/share/zoneinfo; else the value as a TZ string).
-void load_zone_changes(zone_changes& zone);
+enum class zone_file_result {
+    not_a_zone_file,  // the C library would not take it either, and reads TZ as a string
+    read,             // zone holds its transitions, leap seconds and footer
+    unmodelled,       // a zone file this program cannot follow: too large, unordered, odd
+};
 
-// True when the zone is known to change nothing in (first, last].
-bool zone_steady(zone_changes& zone, std::int64_t first, std::int64_t last);
+// Opens path and fills zone from it when the C library would take it as a zone file.
+zone_file_result read_zone_file(const char* path, zone_changes& zone);

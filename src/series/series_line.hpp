@@ -1,11 +1,11 @@
 // The text of one output line.
 #pragma once
 
-#include "decimal_format.hpp"
-#include "local_time.hpp"
+#include "data/stage_data.hpp"
+#include "series/decimal_format.hpp"
 #include "simd/byte_class.hpp"
-#include "stamped_record.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 
@@ -95,15 +95,15 @@ char* format_series_line(char* out, const converted_time& time, std::time_t refe
                           static_cast<std::uint32_t>(size % 1000), values[0], values[1], values[2],
                           values[3], digits);
     out[0] = '-';
-    out = decimal_detail::write_digits(out + (elapsed_negative ? 1 : 0), digits[0]);
-    out = decimal_detail::write_fraction(out, digits[1]);
+    out = write_digits(out + (elapsed_negative ? 1 : 0), digits[0]);
+    out = write_fraction(out, digits[1]);
 #pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
         out[0] = ' ';
         out[1] = '-';
         out += 1 + negative[i];
-        out = high[i] == 0 ? decimal_detail::write_digits(out, digits[2 + i])
-                           : decimal_detail::write_ten_digits(out, high[i], digits[2 + i]);
+        out = high[i] == 0 ? write_digits(out, digits[2 + i])
+                           : write_ten_digits(out, high[i], digits[2 + i]);
     }
     *out++ = '\n';
     return out;

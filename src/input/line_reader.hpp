@@ -3,25 +3,13 @@
 // handed out in place, in the buffer they were read into.
 #pragma once
 
+#include "data/stage_data.hpp"
 #include "simd/byte_class.hpp"
 
 #include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-
-// One piece: length bytes at text, NUL bytes and all. Whatever the length,
-// `before` bytes in front of text and `after` bytes behind
-// text + max_length can be read, so that the scanner can load whole words
-// and vectors near the piece's ends; it never takes them as part of it.
-struct record_line {
-    static constexpr std::size_t max_length = 130;
-    static constexpr std::size_t before = 16;
-    static constexpr std::size_t after = 128;
-    const char* text;
-    std::size_t length;
-};
 
 inline constexpr std::size_t input_buffer_size = std::size_t{1} << 17;
 
@@ -52,8 +40,6 @@ void refill(line_reader& reader);
 // False when refilling would wait for the input to bring more.
 bool input_ready(const line_reader& reader);
 
-namespace line_reader_detail {
-
 // The newline search reads whole blocks, at most this far past a piece's start.
 inline constexpr std::size_t newline_reach =
     (record_line::max_length + newline_block - 1) / newline_block * newline_block;
@@ -73,8 +59,6 @@ std::size_t find_newline(const char* p, std::size_t limit)
     return limit;
 }
 
-}  // namespace line_reader_detail
-
 // The next piece that has been read, handed out in place. NUL bytes in the
 // input count as bytes. A last piece without a newline is given at the end
 // of input, but dropped after a read error. False when no complete piece has
@@ -86,7 +70,7 @@ bool take_piece(line_reader& reader, record_line& line)
 {
     const std::size_t available = std::min(reader.end - reader.begin, record_line::max_length);
     const char* start = reader.data() + reader.begin;
-    const std::size_t newline = line_reader_detail::find_newline<level>(start, available);
+    const std::size_t newline = find_newline<level>(start, available);
     std::size_t length = newline + 1;
     if (newline == available) {
         // A full piece without a newline, or the last piece, which needs
