@@ -30,16 +30,17 @@ namespace hn = hwy::HWY_NAMESPACE;
 // target of x86-64 and arm64 is.
 static_assert(std::endian::native == std::endian::little);
 
-// Bit i set for lane i of the mask. Highway 1.0.3 keeps the one-instruction
-// form (movemask on x86, a narrowing shift on NEON) in its detail namespace;
-// the other targets store the bits and read them back.
+// Bit i set for lane i of the mask. Highway 1.0.3 keeps the short form
+// (movemask on x86, pairwise adds on NEON) in its detail namespace, and on
+// arm64 the bits above the lanes of a full vector repeat the low ones, so
+// they are cleared; the other targets store the bits and read them back.
 template <class D>
 HWY_INLINE std::uint64_t mask_bits(D d, hn::Mask<D> m)
 {
 #if HWY_TARGET == HWY_SSE4 || HWY_TARGET == HWY_SSSE3 || HWY_TARGET == HWY_AVX2 || \
     HWY_TARGET == HWY_NEON
-    (void)d;
-    return hn::detail::BitsFromMask(m);
+    static_assert(hn::MaxLanes(D()) < 64);
+    return hn::detail::BitsFromMask(m) & ((std::uint64_t{1} << hn::Lanes(d)) - 1);
 #else
     std::uint8_t bytes[8] = {};
     hn::StoreMaskBits(d, m, bytes);
@@ -120,7 +121,7 @@ HWY_INLINE V token_digits(const char* p, V ends, V count, unsigned back)
     const V bytes = hn::GatherOffset(d64, reinterpret_cast<const std::uint64_t*>(p),
                                      hn::BitCast(di64, offsets));
     const V cleared = hn::And(hn::Sub(hn::Set(d64, 64), hn::ShiftLeft<3>(kept)), hn::Set(d64, 63));
-    const V keep = hn::Set(d64, ~std::uint64_t{0}) << cleared;
+    const V keep = hn::Shl(hn::Set(d64, ~std::uint64_t{0}), cleared);
     return hn::And(hn::And(bytes, keep), hn::Set(d64, 0x0F0F0F0F0F0F0F0Fu));
 }
 
@@ -191,7 +192,8 @@ struct vector_kernel {
             const auto sign_word =
                 hn::IfThenElse(hn::RebindMask(d64, first_word), hn::Set(d64, tokens.signs[0]),
                                hn::Set(d64, tokens.signs[1]));
-            const auto negative = hn::And(sign_word >> hn::And(starts, hn::Set(d64, 63)), one);
+            const auto negative =
+                hn::And(hn::Shr(sign_word, hn::And(starts, hn::Set(d64, 63))), one);
             const auto count = hn::Sub(hn::Sub(ends, starts), negative);
             counts_less_one = hn::Or(counts_less_one, hn::Sub(count, one));
             auto magnitude = eight_digit_values(token_digits(p, ends, count, 0));
