@@ -1,6 +1,6 @@
 #!/bin/sh
-# Builds the Debian package as the README says, with the package workflow
-# preset, and checks what it holds: the binary, stripped and on the system's
+# Builds the Debian package with the package preset, in a directory of its
+# own outside the source tree, and checks what it holds: the binary, stripped and on the system's
 # C library; the manual page and changelog, compressed; the copyright file;
 # the examples. The packaged binary's output on the sample log must be
 # the reference filter's, and a second build of the same source, in a directory
@@ -10,8 +10,14 @@ set -u
 stage=$(mktemp -d) && trap 'rm -rf "$stage"' EXIT
 fail() { echo "$*"; exit 1; }
 cd "$1" || exit 1
-cmake --workflow --preset package > "$stage/log" 2>&1 || { cat "$stage/log"; fail "package workflow failed"; }
-deb=build/package/stamp-series_$2_$(dpkg --print-architecture).deb
+# The package preset's configuration and build, then cpack, into dir.
+build_package() {
+    { cmake --preset package -B "$1" && cmake --build "$1" -j2 &&
+        cpack --config "$1/CPackConfig.cmake" -B "$1"; } > "$stage/log" 2>&1 ||
+        { cat "$stage/log"; fail "package build in $1 failed"; }
+}
+build_package "$stage/first"
+deb=$stage/first/stamp-series_$2_$(dpkg --print-architecture).deb
 dpkg-deb -x "$deb" "$stage/root" || exit 1
 
 doc=$stage/root/usr/share/doc/stamp-series
@@ -36,8 +42,5 @@ echo "$needed" | grep -q 'libstdc++' && fail "binary needs the shared libstdc++"
 test "$status" -eq 1 || fail "packaged binary exited with $status"
 cmp "$stage/out" "$stage/expected" || fail "packaged binary's output is not the reference filter's"
 
-again=$stage/again
-{ cmake --preset package -B "$again" && cmake --build "$again" -j2 &&
-    cpack --config "$again/CPackConfig.cmake" -B "$again"; } > "$stage/log" 2>&1 ||
-    { cat "$stage/log"; fail "second package build failed"; }
-cmp "$deb" "$again/${deb##*/}" || fail "two builds of one source gave different packages"
+build_package "$stage/again"
+cmp "$deb" "$stage/again/${deb##*/}" || fail "two builds of one source gave different packages"
