@@ -14,7 +14,8 @@ std::int64_t targets_here();
 const char* target_name(std::int64_t target);
 
 // The target of that name if it runs here, else 0; "best" names the one
-// that dispatch takes when nothing is pinned.
+// that dispatch takes when nothing is pinned, "portable" the least wide one
+// (the scalar twin on x86-64, NEON on arm64).
 std::int64_t target_named(std::string_view name);
 
 // Makes dispatch take that target alone from now on; 0 undoes it.

@@ -24,7 +24,7 @@ using program = std::vector<std::string>;
 const std::vector<program> programs = {{STAMP_SERIES_PATH},
                                        {REFERENCE_FILTER_PATH},
                                        {FILTER_VARIANT_PATH, "every-mktime", "best"},
-                                       {FILTER_VARIANT_PATH, "reuse", "EMU128"}};
+                                       {FILTER_VARIANT_PATH, "reuse", "portable"}};
 
 std::string program_name(const program& p)
 {

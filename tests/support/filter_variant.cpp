@@ -4,8 +4,9 @@
 //   filter_variant every-mktime|reuse TARGET
 // where every-mktime has mktime convert every record, reuse reuses its
 // answers as main decides here, and TARGET (Highway's name of a vector
-// target that runs here, or best for the one main would take) is the vector
-// target. `filter_variant --targets` lists the targets that run here.
+// target that runs here, best for the one main would take, or portable for
+// the least wide one) is the vector target. `filter_variant --targets` lists
+// the targets that run here.
 #include "series_filter.hpp"
 #include "simd/targets.hpp"
 
@@ -24,7 +25,8 @@ int main(int argc, char** argv)
     }
     const std::int64_t target = target_named(argc >= 3 ? argv[2] : "");
     if ((mode != "every-mktime" && mode != "reuse") || target == 0) {
-        std::fprintf(stderr, "usage: %s every-mktime|reuse best|TARGET, or --targets\n", argv[0]);
+        std::fprintf(stderr, "usage: %s every-mktime|reuse best|portable|TARGET, or --targets\n",
+                     argv[0]);
         return 64;
     }
     return run_series_filter(STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO, {mode == "reuse", target});
