@@ -1,5 +1,6 @@
-// Word loads and the word-at-a-time (SWAR) tests built on them: eight bytes
-// of text in one 64-bit integer, the first character in the lowest byte.
+// Word loads and stores of text, and the word-at-a-time (SWAR) digit split
+// of the plain formatter: eight bytes of text in one 64-bit integer, the
+// first character in the lowest byte.
 #pragma once
 
 #include <bit>
