@@ -13,6 +13,7 @@
 #include "input/line_reader.hpp"
 #include "record/parse_record.hpp"
 #include "series/series_line.hpp"
+#include "simd/target_table.hpp"
 #include "simd/targets.hpp"
 #include "time/local_time.hpp"
 
@@ -183,27 +184,20 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace kernel {
 
-HWY_EXPORT(parse_window);
-HWY_EXPORT(format_line);
-HWY_EXPORT(cut_find_newline);
+using stage = void(benchmark::State&);
+constexpr target_entry<stage> parse_windows[] = {TARGET_ENTRIES(parse_window)};
+constexpr target_entry<stage> format_lines[] = {TARGET_ENTRIES(format_line)};
+constexpr target_entry<stage> cut_newlines[] = {TARGET_ENTRIES(cut_find_newline)};
 
-// The three kernel stages of one target, each pinned to it when it runs.
+// The three kernel stages of one target.
 void register_target(std::int64_t target)
 {
     const std::string name = target_name(target);
-    benchmark::RegisterBenchmark(("parse/window/" + name).c_str(), [target](benchmark::State& s) {
-        pin_target(target);
-        HWY_DYNAMIC_DISPATCH(parse_window)(s);
-    });
-    benchmark::RegisterBenchmark(("format/line/" + name).c_str(), [target](benchmark::State& s) {
-        pin_target(target);
-        HWY_DYNAMIC_DISPATCH(format_line)(s);
-    });
+    benchmark::RegisterBenchmark(("parse/window/" + name).c_str(),
+                                 entry_for(parse_windows, target));
+    benchmark::RegisterBenchmark(("format/line/" + name).c_str(), entry_for(format_lines, target));
     benchmark::RegisterBenchmark(("cut/find_newline/" + name).c_str(),
-                                 [target](benchmark::State& s) {
-                                     pin_target(target);
-                                     HWY_DYNAMIC_DISPATCH(cut_find_newline)(s);
-                                 });
+                                 entry_for(cut_newlines, target));
 }
 
 }  // namespace kernel
@@ -222,7 +216,7 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("format/printf", format_printf);
     benchmark::RegisterBenchmark("cut/memchr", cut_memchr);
     for (std::int64_t rest = targets_here(); rest != 0; rest &= rest - 1) {
-        kernel::register_target(rest & -rest);
+        kernel::register_target(best_target(rest));
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,6 +1,7 @@
 // The filter's entry points: Highway compiles this file once for each vector
 // target, and each target's entry point has the whole loop inlined into it,
-// kernel and all; the dispatch below runs the best one the processor has.
+// kernel and all; the table below holds them, and the run calls the one of
+// the target that main chose.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "series_filter.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -10,7 +11,7 @@
 #include "filter_loop.hpp"
 #include "series_filter.hpp"
 #include "simd/kernel-inl.hpp"
-#include "simd/targets.hpp"
+#include "simd/target_table.hpp"
 
 HWY_BEFORE_NAMESPACE();
 namespace kernel::HWY_NAMESPACE {
@@ -26,12 +27,8 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace kernel {
 
-HWY_EXPORT(run_filter_loop);
-
-int run_filter_loop_here(filter_loop::run_state& run, int error_fd)
-{
-    return HWY_DYNAMIC_DISPATCH(run_filter_loop)(run, error_fd);
-}
+constexpr target_entry<int(filter_loop::run_state&, int)> filter_loops[] = {
+    TARGET_ENTRIES(run_filter_loop)};
 
 }  // namespace kernel
 
@@ -42,9 +39,6 @@ int run_series_filter(int input_fd, int output_fd, int error_fd, filter_choices 
     run.writer.fd = output_fd;
     run.writer.line_by_line = isatty(output_fd) == 1;
     start_local_time(run.local_time, choices.reuse_mktime_answers);
-    if (choices.target != 0) {
-        pin_target(choices.target);
-    }
-    return kernel::run_filter_loop_here(run, error_fd);
+    return entry_for(kernel::filter_loops, choices.target)(run, error_fd);
 }
 #endif

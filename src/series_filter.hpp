@@ -5,10 +5,10 @@
 #include <cstdint>
 
 // What main decides before the run: how the record conversion may go, and
-// the vector target, which must run on this processor (0 for the best one).
+// the vector target, which must run on this processor.
 struct filter_choices {
     bool reuse_mktime_answers;  // mktime_follows_previous_offset() held
-    std::int64_t target;        // a bit of targets_here(), or 0
+    std::int64_t target;        // one bit of targets_here()
 };
 
 // Reads records from input_fd and writes one series line per piece read to

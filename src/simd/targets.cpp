@@ -1,13 +1,14 @@
 #include "simd/targets.hpp"
 
-#include <hwy/highway.h>
+#include "simd/processor.hpp"
+
 #include <hwy/targets.h>
 
 #include <bit>
 
 std::int64_t targets_here()
 {
-    return hwy::SupportedTargets() & HWY_TARGETS;
+    return processor_targets() & HWY_TARGETS;
 }
 
 const char* target_name(std::int64_t target)
@@ -15,25 +16,18 @@ const char* target_name(std::int64_t target)
     return hwy::TargetName(target);
 }
 
-std::int64_t target_named(std::string_view name)
+std::int64_t target_named(std::string_view name, std::int64_t here)
 {
-    const std::int64_t here = targets_here();
     if (name == "best") {
-        return here & -here;
+        return best_target(here);
     }
     if (name == "portable") {
         return static_cast<std::int64_t>(std::bit_floor(static_cast<std::uint64_t>(here)));
     }
     for (std::int64_t rest = here; rest != 0; rest &= rest - 1) {
-        const std::int64_t target = rest & -rest;
-        if (name == hwy::TargetName(target)) {
-            return target;
+        if (name == hwy::TargetName(best_target(rest))) {
+            return best_target(rest);
         }
     }
     return 0;
-}
-
-void pin_target(std::int64_t target)
-{
-    hwy::SetSupportedTargetsForTest(target);
 }

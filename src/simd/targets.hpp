@@ -1,22 +1,25 @@
 // The vector targets of this build, by Highway's names, and the choice among
-// them. Highway's dynamic dispatch takes the best target that the processor
-// runs when the filter starts; the tests pin each target in turn.
+// them: the filter takes the best target that this build compiled and the
+// processor runs; the tests pin each target in turn.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
 // The targets that this build has and this processor runs, as Highway's
-// target bits; the lower a bit, the wider the target.
+// target bits; the lower a bit, the wider the target. Asks the processor.
 std::int64_t targets_here();
+
+// The widest of those targets.
+inline std::int64_t best_target(std::int64_t targets)
+{
+    return targets & -targets;
+}
 
 // Highway's name of one target ("AVX2", "EMU128", ...).
 const char* target_name(std::int64_t target);
 
-// The target of that name if it runs here, else 0; "best" names the one
-// that dispatch takes when nothing is pinned, "portable" the least wide one
-// (the scalar twin on x86-64, NEON on arm64).
-std::int64_t target_named(std::string_view name);
-
-// Makes dispatch take that target alone from now on; 0 undoes it.
-void pin_target(std::int64_t target);
+// The target of that name among `here` (targets_here()), else 0, so that a
+// target the processor lacks is refused; "best" names the widest,
+// "portable" the least wide one (the scalar twin on x86-64, NEON on arm64).
+std::int64_t target_named(std::string_view name, std::int64_t here);

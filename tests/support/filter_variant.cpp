@@ -5,8 +5,9 @@
 // where every-mktime has mktime convert every record, reuse reuses its
 // answers as main decides here, and TARGET (Highway's name of a vector
 // target that runs here, best for the one main would take, or portable for
-// the least wide one) is the vector target. `filter_variant --targets` lists
-// the targets that run here.
+// the least wide one) is the vector target; a target that this processor
+// lacks is refused with status 64. `filter_variant --targets` lists the
+// targets that run here.
 #include "series_filter.hpp"
 #include "simd/targets.hpp"
 
@@ -23,7 +24,7 @@ int main(int argc, char** argv)
             std::printf("%s\n", target_name(rest & -rest));
         return 0;
     }
-    const std::int64_t target = target_named(argc >= 3 ? argv[2] : "");
+    const std::int64_t target = target_named(argc >= 3 ? argv[2] : "", targets_here());
     if ((mode != "every-mktime" && mode != "reuse") || target == 0) {
         std::fprintf(stderr, "usage: %s every-mktime|reuse best|portable|TARGET, or --targets\n",
                      argv[0]);

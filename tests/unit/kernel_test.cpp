@@ -1,14 +1,15 @@
 // The vector kernel on every target that this build has and this processor
-// runs, each pinned in turn through Highway's test hooks.
+// runs, each called through the same table of entry points as the filter's.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "kernel_test.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 
 #include <hwy/highway.h>
-#include <hwy/tests/hwy_gtest.h>
 
 #include "kernel_expectations.hpp"
 #include "simd/kernel-inl.hpp"
+#include "simd/target_table.hpp"
+#include "simd/targets.hpp"
 
 HWY_BEFORE_NAMESPACE();
 namespace kernel::HWY_NAMESPACE {
@@ -24,8 +25,15 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace kernel {
 
-HWY_BEFORE_TEST(vector_kernel);
-HWY_EXPORT_AND_TEST_P(vector_kernel, gives_what_the_definitions_give);
+constexpr target_entry<void()> expectations[] = {TARGET_ENTRIES(gives_what_the_definitions_give)};
+
+TEST(vector_kernel, gives_what_the_definitions_give_on_every_target_here)
+{
+    for (std::int64_t rest = targets_here(); rest != 0; rest &= rest - 1) {
+        SCOPED_TRACE(target_name(best_target(rest)));
+        entry_for(expectations, best_target(rest))();
+    }
+}
 
 }  // namespace kernel
 #endif
