@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the Debian package with the package preset, in a directory of its
 # own outside the source tree, and checks what it holds: the binary, stripped and on the system's
-# C library; stamp_series_log beside it; the manual page and changelog,
+# C library; stamp_series_log beside it; the manual pages and changelog,
 # compressed; the copyright file; the example. The packaged binary's output
 # on the sample log, and stamp_series_log's, must be the reference filter's,
 # and a second build of the same source, in a directory
@@ -26,8 +26,10 @@ bin=$stage/root/usr/bin/stamp_series
 for file in "$bin" "${bin}_log" "$doc/copyright" "$doc/examples/plot.gp"; do
     test -f "$file" || fail "not in the package: ${file#"$stage/root"}"
 done
-zcat "$stage/root/usr/share/man/man1/stamp_series.1.gz" | cmp - docs/stamp_series.1 ||
-    fail "compressed manual page missing or not docs/stamp_series.1"
+for page in stamp_series stamp_series_log; do
+    zcat "$stage/root/usr/share/man/man1/$page.1.gz" | cmp - docs/$page.1 ||
+        fail "compressed manual page missing or not docs/$page.1"
+done
 "${bin}_log" --version | grep -qx "stamp_series_log $2" || fail "stamp_series_log --version is not $2"
 zcat "$doc/changelog.gz" | head -n 1 | grep -q "^stamp-series ($2) " ||
     fail "changelog.gz missing, or its latest entry is not version $2"
