@@ -41,7 +41,7 @@ for sh in "$(command -v dash)" "$(command -v bash)"; do
     done
     while IFS='|' read -r path input args status expected; do
         rm -f out.txt
-        PATH=$path "$sh" bin/stamp_series_log $args < $input > out 2> err; got=$?
+        PATH=$path "$sh" bin/stamp_series_log $args < "$input" > out 2> err; got=$?
         case $status in 0) [ ! -e out.txt ] || cmp -s out.txt good.txt ;; *) [ ! -e out.txt ] ;; esac &&
             [ $got -eq "$status" ] && { [ -z "$expected" ] || grep -q -- "$expected" err out; } || fail "$sh $args: status $got: $(cat err out)"
     done << TABLE
