@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds the Debian package with the package preset, in a directory of its
 # own outside the source tree, and checks what it holds: the binary, stripped and on the system's
-# C library; the manual page and changelog, compressed; the copyright file;
-# the examples. The packaged binary's output on the sample log must be
-# the reference filter's, and a second build of the same source, in a directory
+# C library; stamp_series_log beside it; the manual pages and changelog,
+# compressed; the copyright file; the example. The packaged binary's output
+# on the sample log, and stamp_series_log's, must be the reference filter's,
+# and a second build of the same source, in a directory
 # of its own, must give the same bytes.
 # usage: install_test.sh SOURCE_DIR VERSION REFERENCE_FILTER
 set -u
@@ -22,11 +23,14 @@ dpkg-deb -x "$deb" "$stage/root" || exit 1
 
 doc=$stage/root/usr/share/doc/stamp-series
 bin=$stage/root/usr/bin/stamp_series
-for file in "$bin" "$doc/copyright" "$doc/examples/plot.gp" "$doc/examples/stamp_series_log"; do
+for file in "$bin" "${bin}_log" "$doc/copyright" "$doc/examples/plot.gp"; do
     test -f "$file" || fail "not in the package: ${file#"$stage/root"}"
 done
-zcat "$stage/root/usr/share/man/man1/stamp_series.1.gz" | cmp - docs/stamp_series.1 ||
-    fail "compressed manual page missing or not docs/stamp_series.1"
+for page in stamp_series stamp_series_log; do
+    zcat "$stage/root/usr/share/man/man1/$page.1.gz" | cmp - docs/$page.1 ||
+        fail "compressed manual page missing or not docs/$page.1"
+done
+"${bin}_log" --version | grep -qx "stamp_series_log $2" || fail "stamp_series_log --version is not $2"
 zcat "$doc/changelog.gz" | head -n 1 | grep -q "^stamp-series ($2) " ||
     fail "changelog.gz missing, or its latest entry is not version $2"
 
@@ -42,6 +46,8 @@ dpkg-deb -f "$deb" Depends | grep -q hwy && fail "Depends names Highway: $(dpkg-
 "$3" < examples/sample.log > "$stage/expected"
 test "$status" -eq 1 || fail "packaged binary exited with $status"
 cmp "$stage/out" "$stage/expected" || fail "packaged binary's output is not the reference filter's"
+PATH=${bin%/*}:$PATH "${bin}_log" examples/sample.log | cmp - "$stage/expected" ||
+    fail "packaged stamp_series_log's output is not the reference filter's"
 
 build_package "$stage/again"
 cmp "$deb" "$stage/again/${deb##*/}" || fail "two builds of one source gave different packages"
