@@ -191,6 +191,12 @@ zone_file_result parse_zone_file(const unsigned char* data, std::size_t size, zo
             return zone_file_result::not_a_zone_file;
         }
     }
+    // Data shorter than its counts fails the C library's reads too; judged
+    // before the reading, so that counts of up to 2^31 cost no time.
+    if (r.left() < c.times * (width + 1) + c.types * 6 + c.chars + c.leaps * (width + 4) +
+                       c.is_std + c.is_ut) {
+        return zone_file_result::not_a_zone_file;
+    }
     const zone_file_result result = read_data(r, c, width, zone);
     if (result != zone_file_result::read) {
         return result;
