@@ -67,14 +67,16 @@ bool load_file(const std::uint8_t* data, std::size_t size, zone_changes& zone, s
     const int fd = memfd_create("zone", MFD_CLOEXEC);
     if (fd < 0 || write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
     // The C library reads a zone again only when TZ changes: two spellings of
-    // the name, one after the other.
+    // the name, taking turns at each reading.
     static bool dot = false;
-    dot = !dot;
     tz = (dot ? "/proc/self/fd/./" : "/proc/self/fd/") + std::to_string(fd);
     setenv("TZ", tz.c_str(), 1);
     load_zone_changes(zone);
     const bool modelled = zone.kind == zone_changes::source::file && zone.fault == nullptr;
-    if (modelled) tzset();
+    if (modelled) {
+        tzset();
+        dot = !dot;
+    }
     close(fd);
     return modelled;
 }
