@@ -20,20 +20,26 @@
 namespace filter_loop {
 
 inline constexpr int status_end_of_input = 1;
-inline constexpr int status_io_error = 2;
+inline constexpr int status_failure = 2;  // a read or write error, or a zone file unfit to use
 
-inline int report_failure(int error_fd, const char* what, int error)
+// One line on error_fd, "stamp_series: " and the two parts after it.
+inline int report(int error_fd, const char* first, const char* separator, const char* second)
 {
-    char message[256];
-    const int length = std::snprintf(message, sizeof message, "stamp_series: %s error: %s\n", what,
-                                     std::strerror(error));
+    char message[zone_file_name_room + 64];
+    const int length =
+        std::snprintf(message, sizeof message, "stamp_series: %s%s%s\n", first, separator, second);
     if (length > 0) {
         const auto size = static_cast<std::size_t>(length);
         // Nothing more can be done if the report itself cannot be written.
         [[maybe_unused]] const ssize_t written =
             write(error_fd, message, size < sizeof message ? size : sizeof message - 1);
     }
-    return status_io_error;
+    return status_failure;
+}
+
+inline int report_failure(int error_fd, const char* what, int error)
+{
+    return report(error_fd, what, " error: ", std::strerror(error));
 }
 
 template <class level>
@@ -55,9 +61,31 @@ struct run_state {
     local_time_state local_time;
 };
 
+// A zone file that the C library cannot convert with: what was converted
+// before it goes out, and no record is converted with it.
+inline int stop_at_zone_fault(run_state& run, int error_fd)
+{
+    if (!flush_series(run.writer)) {
+        return report_failure(error_fd, "write", run.writer.error);
+    }
+    return report(error_fd, run.local_time.zone.fault_file, ": ", run.local_time.zone.fault);
+}
+
+// Reads more input, and before any of it is converted, looks again at the
+// zone file. False when the zone file is one to stop at.
+inline bool refill_and_follow_zone(run_state& run)
+{
+    refill(run.reader);
+    follow_zone_file(run.local_time);
+    return run.local_time.zone.fault == nullptr;
+}
+
 template <class level>
 int run_loop(run_state& run, int error_fd)
 {
+    if (run.local_time.zone.fault != nullptr) {
+        return stop_at_zone_fault(run, error_fd);
+    }
     bool first_record = true;
     std::time_t reference_second = 0;
     for (;;) {
@@ -72,8 +100,9 @@ int run_loop(run_state& run, int error_fd)
             if (!input_ready(run.reader) && !flush_series(run.writer)) {
                 return report_failure(error_fd, "write", run.writer.error);
             }
-            refill(run.reader);
-            follow_zone_file(run.local_time);
+            if (!refill_and_follow_zone(run)) {
+                return stop_at_zone_fault(run, error_fd);
+            }
             continue;
         }
         parse_record<level>(run.line, run.record);

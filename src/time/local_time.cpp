@@ -127,22 +127,24 @@ std::time_t call_mktime(local_time_state& state)
 }
 
 // The zone model for the zone the C library has now, and no hour checked
-// under an earlier one. A zone the model cannot follow turns the reuse off,
-// and with it every localtime_r call: GNU libc's state for such a zone may
-// depend on the calls made before (a zone file whose footer names daylight
-// saving but gives no rule has it read its default rules in place of the
-// file after a conversion past the file's last transition, until the next
-// mktime), so only the calls the plain conversion makes, mktime's own, keep
-// its answers the same. mktime's offset is not the zone's: it stays.
+// under an earlier one. The file is read even where answers are not reused,
+// to find a zone file that the C library cannot convert with. A zone the
+// model cannot follow turns the reuse off, and with it every localtime_r
+// call: GNU libc's state for such a zone may depend on the calls made
+// before (a zone file whose footer names daylight saving but gives no rule
+// has it read its default rules in place of the file after a conversion
+// past the file's last transition, until the next mktime), so only the
+// calls the plain conversion makes, mktime's own, keep its answers the
+// same. mktime's offset is not the zone's: it stays.
 void read_zone(local_time_state& state)
 {
-    state.zone.kind = zone_changes::source::unknown;
-    if (state.reuse_allowed) {
-        load_zone_changes(state.zone);
-    }
-    state.reuse_answers = state.zone.kind != zone_changes::source::unknown;
+    load_zone_changes(state.zone);
     // Only where the C library found no zone file there is the model a rule.
     state.watch.every_field = state.zone.kind == zone_changes::source::rule;
+    if (!state.reuse_allowed) {
+        state.zone.kind = zone_changes::source::unknown;
+    }
+    state.reuse_answers = state.zone.kind != zone_changes::source::unknown;
     state.mktime_offset_known = state.mktime_offset_known && state.reuse_answers;
     for (verified_hour& hour : state.hours) {
         hour = verified_hour{};
@@ -161,7 +163,7 @@ void start_local_time(local_time_state& state, bool reuse_answers)
     state.mktime_offset_known = false;
     // The stamp before the C library and the model read the file: a change
     // after it shows at the first look.
-    start_zone_watch(state.watch, reuse_answers);
+    start_zone_watch(state.watch);
     tzset();
     read_zone(state);
 }

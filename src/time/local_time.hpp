@@ -42,8 +42,8 @@ struct local_time_state {
     std::tm calendar_fields;
 
     bool reuse_allowed;  // what main chose
-    bool reuse_answers;  // allowed, and the zone is one the model reads: else
-                         // mktime converts every record and localtime_r is never called
+    bool reuse_answers;  // allowed, and the zone is one the model reads: else mktime
+                         // converts every record and localtime_r is called only to read the zone
 
     // The offset (result minus the requested time read as UTC) of mktime's
     // previous successful call, where it is known.
@@ -58,13 +58,13 @@ struct local_time_state {
 };
 
 // Starts a run: everything zero, tm_isdst -1 so that the zone's rules decide
-// the first record, tzset called, and, when answers are to be reused, the
-// zone's changes read for the TZ now in the environment.
+// the first record, tzset called, and the zone's changes read for the TZ now
+// in the environment. zone.fault says whether any record may be converted.
 void start_local_time(local_time_state& state, bool reuse_answers);
 
-// With TZ unset and answers reused, one stat of the zone file. When the C
-// library's next mktime would read the file again, has it do so now, reads
-// the zone model again and drops every reused answer. Called after each
+// With TZ unset, one stat of the zone file. When the C library's next mktime
+// would read the file again, has it do so now, reads the zone model again
+// (zone.fault included) and drops every reused answer. Called after each
 // read of input, before what it brought is converted, so that records read
 // after the change convert under the new zone, as they would were each
 // given to mktime. A change in the middle of converting one read may show

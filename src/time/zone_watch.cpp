@@ -34,9 +34,9 @@ bool same_file(const zone_file_stamp& a, const zone_file_stamp& b, bool every_fi
 
 }  // namespace
 
-void start_zone_watch(zone_watch& watch, bool wanted)
+void start_zone_watch(zone_watch& watch)
 {
-    watch.active = wanted && std::getenv("TZ") == nullptr;
+    watch.active = std::getenv("TZ") == nullptr;
     watch.every_field = false;
     watch.seen = watch.active ? stamp_now() : zone_file_stamp{};
 }

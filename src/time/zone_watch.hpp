@@ -28,15 +28,15 @@ struct zone_file_stamp {
 };
 
 struct zone_watch {
-    bool active;  // TZ unset, and a zone model to keep in step
+    bool active;  // TZ unset: the zone model follows the file
     // The C library holds no zone file from it: any change of the file
     // counts, as it reads the file again at every call.
     bool every_field;
     zone_file_stamp seen;
 };
 
-// Watches when asked to and TZ is unset, taking the file's stamp now.
-void start_zone_watch(zone_watch& watch, bool wanted);
+// Watches when TZ is unset, taking the file's stamp now.
+void start_zone_watch(zone_watch& watch);
 
 // One stat of the file. True when it has changed as above since the stamp
 // taken last, which it then replaces.

@@ -102,8 +102,9 @@ struct fault_case {
     const char* name;
     int lines;  // copies of one record on stdin; -1 makes stdin a directory
     sink output;
-    int status;  // as waitpid gives it: an exit status times 256, or a signal
-    const char* error_text;
+    int status;              // as waitpid gives it: an exit status times 256, or a signal
+    const char* error_text;  // after "stamp_series: " and the zone file's name, for the zone case
+    bool zone_without_types = false;
 };
 
 // clang-format off
@@ -117,8 +118,21 @@ const fault_case fault_cases[] = {
     {"closed stdout, nothing written", 0, sink::closed, 1 << 8, ""},
     {"directory on stdin", -1, sink::captured, 2 << 8, "stamp_series: read error: Is a directory\n"},
     {"piped into head -c1", 100000, sink::one_byte_reader, SIGPIPE, ""},
+    // The C library takes the file and crashes in mktime; nothing is converted.
+    {"zone file with no local time types", 1, sink::captured, 2 << 8,
+     ": zone file has no local time types\n", true},
 };
 // clang-format on
+
+// A zone file whose headers count nothing at all, and a rule after them.
+std::string zone_without_types()
+{
+    const std::string header = "TZif2" + std::string(39, '\0');
+    const fs::path path =
+        fs::temp_directory_path() / ("stamp_series_no_types_" + std::to_string(getpid()) + ".tzif");
+    std::ofstream(path, std::ios::binary) << header << header << "\nEST5EDT,M3.2.0,M11.1.0\n";
+    return path.string();
+}
 
 class fault_matrix : public testing::TestWithParam<program> {};
 
@@ -126,6 +140,8 @@ TEST_P(fault_matrix, reports_lost_output_once_and_dies_quietly_by_sigpipe)
 {
     for (const fault_case& c : fault_cases) {
         SCOPED_TRACE(c.name);
+        if (c.zone_without_types && GetParam()[0] == REFERENCE_FILTER_PATH) continue;  // crashes
+        const std::string zone = c.zone_without_types ? zone_without_types() : "UTC";
         std::string records;
         for (int i = 0; i < c.lines; ++i)
             records += "Mon Sep 17 12:34:56 2001 250 -12 34 -5 170\n";
@@ -146,9 +162,12 @@ TEST_P(fault_matrix, reports_lost_output_once_and_dies_quietly_by_sigpipe)
             close(pipe_fds[0]);
             output = pipe_fds[1];
         }
-        EXPECT_EQ(run_child(GetParam(), "UTC", input, output, error), c.status);
+        EXPECT_EQ(run_child(GetParam(), zone, input, output, error), c.status);
         EXPECT_TRUE(reader < 0 || wait_for(reader) == 0);
-        EXPECT_EQ(contents_of(error), c.error_text);
+        EXPECT_EQ(contents_of(error),
+                  (c.zone_without_types ? "stamp_series: " + zone : "") + c.error_text);
+        EXPECT_TRUE(!c.zone_without_types || contents_of(output).empty());
+        if (c.zone_without_types) fs::remove(zone);
         for (const int fd : {input, output})
             close(fd);
     }

@@ -153,7 +153,10 @@ std::string output_across_zone_changes(const char* program, const std::optional<
 TEST(zone_file_change, shows_from_the_next_read_with_tz_unset_and_never_with_tz_set)
 {
     if (unshare(CLONE_NEWNS) != 0) GTEST_SKIP() << "no mount namespace: " << std::strerror(errno);
-    ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    // In a plain chroot, as in a package build, / is no mount point and cannot be made private.
+    const int made_private = mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
+    if (made_private != 0 && errno == EINVAL) GTEST_SKIP() << "/ is not a mount point here";
+    ASSERT_EQ(made_private, 0) << std::strerror(errno);
     const std::string unset = output_across_zone_changes(REFERENCE_FILTER_PATH, std::nullopt);
     EXPECT_EQ(output_across_zone_changes(STAMP_SERIES_PATH, std::nullopt), unset);
     const std::string set = output_across_zone_changes(REFERENCE_FILTER_PATH, "/etc/localtime");

@@ -101,7 +101,7 @@ bool local_time_is_utc()
 }
 
 // TZ as the C library resolves it to a file name, or "" for none.
-const char* zone_file_path(const char* name, char (&path)[4096])
+const char* zone_file_path(const char* name, char (&path)[zone_file_name_room])
 {
     if (*name == '\0' || *name == '/') {
         return name;
@@ -122,12 +122,13 @@ void load_zone_changes(zone_changes& zone)
     zone.after_last = zone_changes::footer::none;
     zone.rule = {};
     zone.year = {INT64_MIN, false, {0, 0}};
+    zone.fault = nullptr;
 
     const char* tz = std::getenv("TZ");
     tz = tz != nullptr && *tz == '\0' ? "Universal" : tz;
     tz = tz != nullptr && *tz == ':' ? tz + 1 : tz;
     const char* name = tz != nullptr ? tz : default_zone_file;
-    char path[4096];
+    char path[zone_file_name_room];
     const char* file = zone_file_path(name, path);
     if (file == nullptr) {
         return;
@@ -141,6 +142,12 @@ void load_zone_changes(zone_changes& zone)
                                 : zone_changes::source::file;
                 return;
             case zone_file_result::unmodelled: return;
+            case zone_file_result::no_local_time_types:
+                zone.fault = "zone file has no local time types";
+                // A name too long for the buffer is cut short in the message.
+                static_cast<void>(
+                    std::snprintf(zone.fault_file, sizeof zone.fault_file, "%s", file));
+                return;
             case zone_file_result::not_a_zone_file: break;
         }
     }

@@ -11,7 +11,8 @@
 
 // Reads what the C library reads for the TZ value now in the environment
 // (unset: /etc/localtime; a leading colon; a file under TZDIR or
-// /usr/share/zoneinfo; else the value as a TZ string).
+// /usr/share/zoneinfo; else the value as a TZ string). Sets zone.fault
+// where the C library takes a zone file that it cannot convert with.
 void load_zone_changes(zone_changes& zone);
 
 // True when the zone is known to change nothing in (first, last].

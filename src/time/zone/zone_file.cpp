@@ -110,6 +110,9 @@ zone_file_result read_data(field_reader& r, const tzif_counts& c, std::size_t wi
     if (!r.ok) {
         return zone_file_result::not_a_zone_file;
     }
+    if (c.types == 0) {
+        return zone_file_result::no_local_time_types;
+    }
     zone.transition_count = c.times;
     zone.leap_count = c.leaps;
     return fits ? zone_file_result::read : zone_file_result::unmodelled;
@@ -144,6 +147,33 @@ bool increasing(const std::int64_t* values, std::size_t count)
     return true;
 }
 
+// A file too large to read whole is left to mktime, unless the header of
+// the data that the C library uses gives it no local time type: then no
+// file of that size can be sound.
+zone_file_result check_large_file(int fd)
+{
+    unsigned char header[header_size];
+    tzif_counts c{};
+    unsigned char version = 0;
+    off_t at = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        field_reader r{header, header + sizeof header};
+        if (pread(fd, header, sizeof header, at) != ssize_t{header_size} ||
+            !read_header(r, c, version)) {
+            return zone_file_result::unmodelled;
+        }
+        if (pass == 1 || version == 0) {
+            break;
+        }
+        // Each count is below 2^31: the sum cannot overflow.
+        at = static_cast<off_t>(header_size + c.times * 5 + c.types * 6 + c.chars + c.leaps * 8 +
+                                c.is_std + c.is_ut);
+    }
+    return c.types == 0 ? zone_file_result::no_local_time_types : zone_file_result::unmodelled;
+}
+
+}  // namespace
+
 zone_file_result parse_zone_file(const unsigned char* data, std::size_t size, zone_changes& zone)
 {
     field_reader r{data, data + size};
@@ -161,6 +191,12 @@ zone_file_result parse_zone_file(const unsigned char* data, std::size_t size, zo
             return zone_file_result::not_a_zone_file;
         }
     }
+    // Data shorter than its counts fails the C library's reads too; judged
+    // before the reading, so that counts of up to 2^31 cost no time.
+    if (r.left() < c.times * (width + 1) + c.types * 6 + c.chars + c.leaps * (width + 4) +
+                       c.is_std + c.is_ut) {
+        return zone_file_result::not_a_zone_file;
+    }
     const zone_file_result result = read_data(r, c, width, zone);
     if (result != zone_file_result::read) {
         return result;
@@ -170,8 +206,6 @@ zone_file_result parse_zone_file(const unsigned char* data, std::size_t size, zo
                          increasing(zone.leaps, zone.leap_count);
     return ordered ? result : zone_file_result::unmodelled;
 }
-
-}  // namespace
 
 zone_file_result read_zone_file(const char* path, zone_changes& zone)
 {
@@ -183,7 +217,13 @@ zone_file_result read_zone_file(const char* path, zone_changes& zone)
     unsigned char data[max_file_size];
     struct stat info {};
     ssize_t size = -1;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= off_t{max_file_size}) {
+    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (regular && info.st_size > off_t{max_file_size}) {
+        const zone_file_result large = check_large_file(fd);
+        close(fd);
+        return large;
+    }
+    if (regular) {
         size = pread(fd, data, sizeof data, 0);
     }
     close(fd);
