@@ -15,6 +15,7 @@
 #endif
 
 #include "simd/byte_class.hpp"
+#include "simd/lanes-inl.hpp"
 
 #include <hwy/highway.h>
 
@@ -58,21 +59,6 @@ HWY_INLINE std::uint64_t mask_bits(D d, hn::Mask<D> m)
 using byte_tag = hn::CappedTag<std::uint8_t, window_classes::size>;
 // 64-bit lanes, one for each token or value of a batch.
 using wide_tag = hn::CappedTag<std::uint64_t, batch_size>;
-
-// Lanes first to first + Lanes(d) - 1 of values (zero past its end), put
-// together in registers: a vector load of values that were just stored one
-// by one waits until the stores are done, as no single store can forward it.
-template <class D, class T, std::size_t n>
-HWY_INLINE hn::Vec<D> lanes_of(D d, const T (&values)[n], unsigned first)
-{
-    const auto index = hn::Iota(d, 0);
-    auto v = hn::Set(d, values[first]);
-    for (unsigned i = 1; i < hn::Lanes(d); ++i) {
-        const auto lane = static_cast<hn::TFromD<D>>(first + i < n ? values[first + i] : 0);
-        v = hn::IfThenElse(hn::Eq(index, hn::Set(d, i)), hn::Set(d, lane), v);
-    }
-    return v;
-}
 
 // Bytes from first to last: an unsigned range test done as one signed
 // comparison after moving first to -128, which every target has.
@@ -133,8 +119,12 @@ HWY_INLINE bool all_below(V count, std::int32_t limit)
     return hn::AllTrue(di32, hn::Lt(hn::BitCast(di32, count), hn::Set(di32, limit)));
 }
 
-struct vector_kernel {
-    static const char* name() { return hwy::TargetName(HWY_TARGET); }
+// The kernel with the target's own blocks (see lanes-inl.hpp) when `blocks`
+// is set, else with the portable forms that they stand in for, which the
+// kernel test runs as well.
+template <bool blocks>
+struct kernel_of {
+    static const char* name() { return blocks ? hwy::TargetName(HWY_TARGET) : "portable forms"; }
 
     // Bit i set when byte i of the newline_block bytes at p is '\n'.
     static std::uint64_t newline_mask(const char* p)
@@ -181,13 +171,12 @@ struct vector_kernel {
         const wide_tag d64;
         const hn::Repartition<std::uint32_t, wide_tag> d32;
         const auto one = hn::Set(d64, 1);
-        const hn::Rebind<std::uint32_t, wide_tag> narrow;
         const hn::RebindToSigned<wide_tag> di64;
         auto counts_less_one = hn::Zero(d64);
 #pragma GCC unroll 8
         for (unsigned i = 0; i < batch_size; i += hn::Lanes(d64)) {
-            const auto starts = hn::PromoteTo(d64, hn::LoadU(narrow, tokens.starts + i));
-            const auto ends = hn::PromoteTo(d64, hn::LoadU(narrow, tokens.ends + i));
+            const auto starts = widened_lanes<blocks>(d64, tokens.starts, i);
+            const auto ends = widened_lanes<blocks>(d64, tokens.ends, i);
             const auto first_word = hn::Lt(hn::BitCast(di64, starts), hn::Set(di64, 64));
             const auto sign_word =
                 hn::IfThenElse(hn::RebindMask(d64, first_word), hn::Set(d64, tokens.signs[0]),
@@ -237,7 +226,7 @@ struct vector_kernel {
         alignas(64) std::uint64_t out[batch_size];
 #pragma GCC unroll 8
         for (unsigned i = 0; i < digit_batch; i += hn::Lanes(d64)) {
-            const auto v = lanes_of(d64, in, i);
+            const auto v = lanes_of<blocks>(d64, in, i);
             const auto high = hn::ShiftRight<40>(
                 hn::MulEven(hn::BitCast(d32, v), hn::Set(d32, 109951163)));  // 2^40 / 10^4, up
             const auto low = hn::Sub(v, hn::MulEven(hn::BitCast(d32, high), hn::Set(d32, 10000)));
@@ -257,6 +246,8 @@ struct vector_kernel {
         }
     }
 };
+
+using vector_kernel = kernel_of<true>;
 
 }  // namespace kernel::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
