@@ -15,6 +15,7 @@
 #endif
 
 #include "simd/byte_class.hpp"
+#include "simd/digits-inl.hpp"
 #include "simd/lanes-inl.hpp"
 
 #include <hwy/highway.h>
@@ -70,23 +71,6 @@ HWY_INLINE hn::Mask<D> in_range(D d, V v, char first, char last)
         hn::BitCast(di, hn::Add(v, hn::Set(d, static_cast<std::uint8_t>(0x80 - first))));
     const auto bound = static_cast<std::int8_t>(last - first + 1 - 0x80);
     return hn::RebindMask(d, hn::Lt(moved, hn::Set(di, bound)));
-}
-
-// The value of the digit bytes (0 to 9) of each lane, the first in the
-// lowest byte: each multiply joins neighbouring lanes into the wider lane,
-// digits into pairs, pairs into fours, fours into eight. (The SWAR digit
-// parse of fast_float and simdjson, done in real lanes of 16, 32 and 64 bits.)
-template <class V>
-HWY_INLINE V eight_digit_values(V digits)
-{
-    const wide_tag d64;
-    const hn::Repartition<std::uint16_t, wide_tag> d16;
-    const hn::Repartition<std::uint32_t, wide_tag> d32;
-    const auto pairs = hn::ShiftRight<8>(hn::Mul(hn::BitCast(d16, digits), hn::Set(d16, 0x0A01)));
-    const auto fours =
-        hn::ShiftRight<16>(hn::Mul(hn::BitCast(d32, pairs), hn::Set(d32, (100u << 16) + 1)));
-    return hn::Add(hn::MulEven(fours, hn::Set(d32, 10000)),
-                   hn::ShiftRight<32>(hn::BitCast(d64, fours)));
 }
 
 // The last min(count, 8) of the eight bytes before each token's end less
@@ -185,16 +169,16 @@ struct kernel_of {
                 hn::And(hn::Shr(sign_word, hn::And(starts, hn::Set(d64, 63))), one);
             const auto count = hn::Sub(hn::Sub(ends, starts), negative);
             counts_less_one = hn::Or(counts_less_one, hn::Sub(count, one));
-            auto magnitude = eight_digit_values(token_digits(p, ends, count, 0));
+            auto magnitude = eight_digit_values<blocks>(token_digits(p, ends, count, 0));
             if (!all_below(count, 9)) {
                 // Nine to sixteen digits: the eight before the last eight
                 // join them, and the sum saturates at 2^31 - 1, or 2^31 for
                 // a negative value.
                 const auto high_count = hn::IfThenElseZero(hn::Gt(count, hn::Set(d64, 8)),
                                                            hn::Sub(count, hn::Set(d64, 8)));
-                const auto high =
-                    hn::IfThenElseZero(hn::Gt(high_count, hn::Zero(d64)),
-                                       eight_digit_values(token_digits(p, ends, high_count, 8)));
+                const auto high = hn::IfThenElseZero(
+                    hn::Gt(high_count, hn::Zero(d64)),
+                    eight_digit_values<blocks>(token_digits(p, ends, high_count, 8)));
                 magnitude = hn::Add(hn::MulEven(hn::BitCast(d32, high), hn::Set(d32, 100000000)),
                                     magnitude);
                 magnitude = hn::Min(magnitude, hn::Add(hn::Set(d64, 0x7FFFFFFF), negative));
