@@ -215,14 +215,21 @@ struct kernel_of {
                 hn::MulEven(hn::BitCast(d32, v), hn::Set(d32, 109951163)));  // 2^40 / 10^4, up
             const auto low = hn::Sub(v, hn::MulEven(hn::BitCast(d32, high), hn::Set(d32, 10000)));
             const auto fours = hn::BitCast(d32, hn::Or(high, hn::ShiftLeft<32>(low)));
+            // Quotient and remainder go to their halves, the quotient the
+            // lower, in one multiply and add: (x << n) + q * (1 - divisor
+            // * 2^n) is q + ((x - divisor * q) << n), modulo 2^2n.
             const auto hundreds = hn::ShiftRight<19>(hn::Mul(fours, hn::Set(d32, 5243)));
-            const auto twos = hn::BitCast(
-                d16, hn::Or(hundreds, hn::ShiftLeft<16>(
-                                          hn::Sub(fours, hn::Mul(hundreds, hn::Set(d32, 100))))));
-            const auto tens = hn::ShiftRight<10>(hn::Mul(twos, hn::Set(d16, 103)));
-            const auto ones =
-                hn::Or(tens, hn::ShiftLeft<8>(hn::Sub(twos, hn::Mul(tens, hn::Set(d16, 10)))));
-            hn::Store(hn::BitCast(d64, ones), d64, out + i);
+            const auto twos =
+                hn::BitCast(d16, hn::Add(hn::ShiftLeft<16>(fours),
+                                         hn::Mul(hundreds, hn::Set(d32, 1u - (100u << 16)))));
+            // Tens and ones of each pair by fixed point: twos * 6554 is
+            // tens * 2^16 + ones * 6553.6 + twos * 0.4, so its upper half is
+            // the tens, and ten times its lower half has the ones in its
+            // upper half while twos * 4 stays below 2^16.
+            const auto scaled = hn::Mul(twos, hn::Set(d16, 6554));
+            const auto split = hn::Or(hn::MulHigh(twos, hn::Set(d16, 6554)),
+                                      hn::ShiftLeft<8>(hn::MulHigh(scaled, hn::Set(d16, 10))));
+            hn::Store(hn::BitCast(d64, split), d64, out + i);
         }
 #pragma GCC unroll 8
         for (unsigned i = 0; i < digit_batch; ++i) {
