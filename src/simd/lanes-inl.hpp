@@ -23,8 +23,9 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 // Whether this target builds 64-bit lanes from scalars in registers: the
 // full vectors of AVX2 (four lanes) and AVX-512 (eight), the sizes that the
-// blocks below assume. Highway has no op for it: its Dup128VecFromValues
-// (1.2) covers one 128-bit block only.
+// blocks below assume. Highway has no op that builds a vector wider than
+// 128 bits from scalars (its later Dup128VecFromValues repeats one 128-bit
+// block), so these blocks stay until it has one.
 template <class D>
 constexpr bool lanes_in_registers()
 {
