@@ -124,23 +124,20 @@ inline void take_tokens(const window& w, std::uint64_t starts, int first, int la
     }
 }
 
-// The slots of the date. Most lines start with a date of one of the two
-// usual shapes, whose tokens need no search. False when the year may run on
-// past the window.
+// The slots of a date of one of the two usual shapes, padded when the day
+// has one digit.
+inline token_positions usual_date(bool padded)
+{
+    token_positions at{{0, 4, 8, 11, 20}, {3, 7, 10, 19, 24}};
+    static_assert(date_slots == 5);
+    at.start[day_slot] += padded ? 1 : 0;
+    return at;
+}
+
+// The slots of a date of any other shape, searched for. False when the
+// year may run on past the window.
 inline bool take_date(const window& head, token_positions& at)
 {
-    const std::uint64_t date = head.token & low_bits(date_shape_length);
-    if (date == date_shape || date == padded_date_shape) {
-        constexpr unsigned date_starts[] = {0, 4, 8, 11, 20};
-        constexpr unsigned date_ends[] = {3, 7, 10, 19, 24};
-        static_assert(static_cast<int>(std::size(date_starts)) == date_slots);
-        for (int i = 0; i < date_slots; ++i) {
-            at.start[i] = date_starts[i];
-            at.end[i] = date_ends[i];
-        }
-        at.start[day_slot] += date == padded_date_shape ? 1 : 0;
-        return true;
-    }
     if (std::popcount(head.first_bytes) < date_slots + 1) {
         return false;
     }
@@ -182,30 +179,12 @@ bool take_fields(const char* p, const window& head, const window& numbers,
     return fits;
 }
 
-}  // namespace window_scan_detail
-
-// For a line of length bytes at p whose date lies in the window at its
-// start and whose numbers lie in the same or the next window, with at least
-// ten tokens, at most sixteen digits in each integer, no sign but '-' and no
-// control byte in a token: fills fields and gives true; gives false for any
-// other line. Reads one or two windows, the sixteen bytes before each
-// integer's end and sixteen after each text token's start. (One window and
-// one conversion for all the integers instead of a scan per token;
-// benchmark "parse/window/<TARGET>" against "parse/token_by_token".)
+// The rest of read_window_fields, once the date's slots are in `at`.
 template <class level>
-bool read_window_fields(const char* p, std::size_t length, window_fields& fields)
+bool read_after_date(const char* p, unsigned line_length, const window& head, token_positions at,
+                     window_fields& fields)
 {
-    using namespace window_scan_detail;
     constexpr unsigned size = window_classes::size;
-    if (length >= std::size_t{2} * size) {
-        return false;
-    }
-    const auto line_length = static_cast<unsigned>(length);
-    const window head = window::at<level>(p, 0, line_length);
-    token_positions at;
-    if (!take_date(head, at)) {
-        return false;
-    }
     const bool date_fits = head.plain(
         0, at.end[year_slot],
         bits_between(0, at.end[month_slot]) | bits_between(at.start[time_slot], at.end[time_slot]));
@@ -222,4 +201,37 @@ bool read_window_fields(const char* p, std::size_t length, window_fields& fields
     const bool numbers_fit =
         numbers.plain(at.start[date_slots] - numbers.base, at.end[last_slot] - numbers.base, 0);
     return take_fields<level>(p, head, numbers, at, fields) && date_fits && numbers_fit;
+}
+
+}  // namespace window_scan_detail
+
+// For a line of length bytes at p whose date lies in the window at its
+// start and whose numbers lie in the same or the next window, with at least
+// ten tokens, at most sixteen digits in each integer, no sign but '-' and no
+// control byte in a token: fills fields and gives true; gives false for any
+// other line. Reads one or two windows, the sixteen bytes before each
+// integer's end and sixteen after each text token's start. (One window and
+// one conversion for all the integers instead of a scan per token;
+// benchmark "parse/window/<TARGET>" against "parse/token_by_token".)
+template <class level>
+bool read_window_fields(const char* p, std::size_t length, window_fields& fields)
+{
+    using namespace window_scan_detail;
+    if (length >= std::size_t{2} * window_classes::size) {
+        return false;
+    }
+    const auto line_length = static_cast<unsigned>(length);
+    const window head = window::at<level>(p, 0, line_length);
+    // Most lines start with a date of a usual shape, whose tokens need no
+    // search; each shape has its own copy of what follows, with the
+    // positions of its date as constants.
+    const std::uint64_t date = head.token & low_bits(date_shape_length);
+    if (date == date_shape) {
+        return read_after_date<level>(p, line_length, head, usual_date(false), fields);
+    }
+    if (date == padded_date_shape) {
+        return read_after_date<level>(p, line_length, head, usual_date(true), fields);
+    }
+    token_positions at;
+    return take_date(head, at) && read_after_date<level>(p, line_length, head, at, fields);
 }

@@ -38,24 +38,46 @@ inline char* format_plain_line(char* out, const converted_time& time, std::time_
 
 // The magnitudes of the channels split into their last eight digits, in
 // values, and the digits above them (0 to 42), in high; and their signs.
-inline void split_channels(const std::int32_t (&channels)[4], std::uint32_t (&values)[4],
+// Gives false, and leaves high as it is, when every channel is below 10^8,
+// as they nearly always are.
+inline bool split_channels(const std::int32_t (&channels)[4], std::uint32_t (&values)[4],
                            std::uint32_t (&high)[4], std::uint32_t (&negative)[4])
 {
     std::uint32_t all = 0;
 #pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
         values[i] = magnitude(channels[i], negative[i]);
-        high[i] = 0;
         all |= values[i];
     }
     // Below 2^26 every channel is below 10^8.
-    if (all >= std::uint32_t{1} << 26) {
-#pragma GCC unroll 4
-        for (int i = 0; i < 4; ++i) {
-            high[i] = values[i] / digit_batch_limit;
-            values[i] -= high[i] * digit_batch_limit;
-        }
+    if (all < std::uint32_t{1} << 26) {
+        return false;
     }
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+        high[i] = values[i] / digit_batch_limit;
+        values[i] -= high[i] * digit_batch_limit;
+    }
+    return true;
+}
+
+// Writes " <channel>" for the four channels from their digits (digits[2] on)
+// and signs, and the newline; with ten_digits, a channel's first two digits
+// from high where it has them, else none need them. Gives the end.
+template <bool ten_digits>
+inline char* write_channels(char* out, const std::uint64_t (&digits)[digit_batch],
+                            const std::uint32_t (&high)[4], const std::uint32_t (&negative)[4])
+{
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+        out[0] = ' ';
+        out[1] = '-';
+        out += 1 + negative[i];
+        out = ten_digits && high[i] != 0 ? write_ten_digits(out, high[i], digits[2 + i])
+                                         : write_digits(out, digits[2 + i]);
+    }
+    *out++ = '\n';
+    return out;
 }
 
 }  // namespace series_line_detail
@@ -87,9 +109,9 @@ char* format_series_line(char* out, const converted_time& time, std::time_t refe
         return format_plain_line(out, time, reference_second, record.milliseconds, channels);
     }
     std::uint32_t values[4];
-    std::uint32_t high[4];
+    std::uint32_t high[4];  // set where split_channels gives true
     std::uint32_t negative[4];
-    split_channels(channels, values, high, negative);
+    const bool ten_digits = split_channels(channels, values, high, negative);
     std::uint64_t digits[digit_batch];
     level::decimal_digits(static_cast<std::uint32_t>(size / 1000),
                           static_cast<std::uint32_t>(size % 1000), values[0], values[1], values[2],
@@ -97,14 +119,6 @@ char* format_series_line(char* out, const converted_time& time, std::time_t refe
     out[0] = '-';
     out = write_digits(out + (elapsed_negative ? 1 : 0), digits[0]);
     out = write_fraction(out, digits[1]);
-#pragma GCC unroll 4
-    for (int i = 0; i < 4; ++i) {
-        out[0] = ' ';
-        out[1] = '-';
-        out += 1 + negative[i];
-        out = high[i] == 0 ? write_digits(out, digits[2 + i])
-                           : write_ten_digits(out, high[i], digits[2 + i]);
-    }
-    *out++ = '\n';
-    return out;
+    return ten_digits ? write_channels<true>(out, digits, high, negative)
+                      : write_channels<false>(out, digits, high, negative);
 }

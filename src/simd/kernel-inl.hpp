@@ -15,6 +15,8 @@
 #endif
 
 #include "simd/byte_class.hpp"
+#include "simd/digits-inl.hpp"
+#include "simd/lanes-inl.hpp"
 
 #include <hwy/highway.h>
 
@@ -59,21 +61,6 @@ using byte_tag = hn::CappedTag<std::uint8_t, window_classes::size>;
 // 64-bit lanes, one for each token or value of a batch.
 using wide_tag = hn::CappedTag<std::uint64_t, batch_size>;
 
-// Lanes first to first + Lanes(d) - 1 of values (zero past its end), put
-// together in registers: a vector load of values that were just stored one
-// by one waits until the stores are done, as no single store can forward it.
-template <class D, class T, std::size_t n>
-HWY_INLINE hn::Vec<D> lanes_of(D d, const T (&values)[n], unsigned first)
-{
-    const auto index = hn::Iota(d, 0);
-    auto v = hn::Set(d, values[first]);
-    for (unsigned i = 1; i < hn::Lanes(d); ++i) {
-        const auto lane = static_cast<hn::TFromD<D>>(first + i < n ? values[first + i] : 0);
-        v = hn::IfThenElse(hn::Eq(index, hn::Set(d, i)), hn::Set(d, lane), v);
-    }
-    return v;
-}
-
 // Bytes from first to last: an unsigned range test done as one signed
 // comparison after moving first to -128, which every target has.
 template <class D, class V>
@@ -84,23 +71,6 @@ HWY_INLINE hn::Mask<D> in_range(D d, V v, char first, char last)
         hn::BitCast(di, hn::Add(v, hn::Set(d, static_cast<std::uint8_t>(0x80 - first))));
     const auto bound = static_cast<std::int8_t>(last - first + 1 - 0x80);
     return hn::RebindMask(d, hn::Lt(moved, hn::Set(di, bound)));
-}
-
-// The value of the digit bytes (0 to 9) of each lane, the first in the
-// lowest byte: each multiply joins neighbouring lanes into the wider lane,
-// digits into pairs, pairs into fours, fours into eight. (The SWAR digit
-// parse of fast_float and simdjson, done in real lanes of 16, 32 and 64 bits.)
-template <class V>
-HWY_INLINE V eight_digit_values(V digits)
-{
-    const wide_tag d64;
-    const hn::Repartition<std::uint16_t, wide_tag> d16;
-    const hn::Repartition<std::uint32_t, wide_tag> d32;
-    const auto pairs = hn::ShiftRight<8>(hn::Mul(hn::BitCast(d16, digits), hn::Set(d16, 0x0A01)));
-    const auto fours =
-        hn::ShiftRight<16>(hn::Mul(hn::BitCast(d32, pairs), hn::Set(d32, (100u << 16) + 1)));
-    return hn::Add(hn::MulEven(fours, hn::Set(d32, 10000)),
-                   hn::ShiftRight<32>(hn::BitCast(d64, fours)));
 }
 
 // The last min(count, 8) of the eight bytes before each token's end less
@@ -133,8 +103,12 @@ HWY_INLINE bool all_below(V count, std::int32_t limit)
     return hn::AllTrue(di32, hn::Lt(hn::BitCast(di32, count), hn::Set(di32, limit)));
 }
 
-struct vector_kernel {
-    static const char* name() { return hwy::TargetName(HWY_TARGET); }
+// The kernel with the target's own blocks (see lanes-inl.hpp) when `blocks`
+// is set, else with the portable forms that they stand in for, which the
+// kernel test runs as well.
+template <bool blocks>
+struct kernel_of {
+    static const char* name() { return blocks ? hwy::TargetName(HWY_TARGET) : "portable forms"; }
 
     // Bit i set when byte i of the newline_block bytes at p is '\n'.
     static std::uint64_t newline_mask(const char* p)
@@ -181,13 +155,12 @@ struct vector_kernel {
         const wide_tag d64;
         const hn::Repartition<std::uint32_t, wide_tag> d32;
         const auto one = hn::Set(d64, 1);
-        const hn::Rebind<std::uint32_t, wide_tag> narrow;
         const hn::RebindToSigned<wide_tag> di64;
         auto counts_less_one = hn::Zero(d64);
 #pragma GCC unroll 8
         for (unsigned i = 0; i < batch_size; i += hn::Lanes(d64)) {
-            const auto starts = hn::PromoteTo(d64, hn::LoadU(narrow, tokens.starts + i));
-            const auto ends = hn::PromoteTo(d64, hn::LoadU(narrow, tokens.ends + i));
+            const auto starts = widened_lanes<blocks>(d64, tokens.starts, i);
+            const auto ends = widened_lanes<blocks>(d64, tokens.ends, i);
             const auto first_word = hn::Lt(hn::BitCast(di64, starts), hn::Set(di64, 64));
             const auto sign_word =
                 hn::IfThenElse(hn::RebindMask(d64, first_word), hn::Set(d64, tokens.signs[0]),
@@ -196,16 +169,16 @@ struct vector_kernel {
                 hn::And(hn::Shr(sign_word, hn::And(starts, hn::Set(d64, 63))), one);
             const auto count = hn::Sub(hn::Sub(ends, starts), negative);
             counts_less_one = hn::Or(counts_less_one, hn::Sub(count, one));
-            auto magnitude = eight_digit_values(token_digits(p, ends, count, 0));
+            auto magnitude = eight_digit_values<blocks>(token_digits(p, ends, count, 0));
             if (!all_below(count, 9)) {
                 // Nine to sixteen digits: the eight before the last eight
                 // join them, and the sum saturates at 2^31 - 1, or 2^31 for
                 // a negative value.
                 const auto high_count = hn::IfThenElseZero(hn::Gt(count, hn::Set(d64, 8)),
                                                            hn::Sub(count, hn::Set(d64, 8)));
-                const auto high =
-                    hn::IfThenElseZero(hn::Gt(high_count, hn::Zero(d64)),
-                                       eight_digit_values(token_digits(p, ends, high_count, 8)));
+                const auto high = hn::IfThenElseZero(
+                    hn::Gt(high_count, hn::Zero(d64)),
+                    eight_digit_values<blocks>(token_digits(p, ends, high_count, 8)));
                 magnitude = hn::Add(hn::MulEven(hn::BitCast(d32, high), hn::Set(d32, 100000000)),
                                     magnitude);
                 magnitude = hn::Min(magnitude, hn::Add(hn::Set(d64, 0x7FFFFFFF), negative));
@@ -237,19 +210,26 @@ struct vector_kernel {
         alignas(64) std::uint64_t out[batch_size];
 #pragma GCC unroll 8
         for (unsigned i = 0; i < digit_batch; i += hn::Lanes(d64)) {
-            const auto v = lanes_of(d64, in, i);
+            const auto v = lanes_of<blocks>(d64, in, i);
             const auto high = hn::ShiftRight<40>(
                 hn::MulEven(hn::BitCast(d32, v), hn::Set(d32, 109951163)));  // 2^40 / 10^4, up
             const auto low = hn::Sub(v, hn::MulEven(hn::BitCast(d32, high), hn::Set(d32, 10000)));
             const auto fours = hn::BitCast(d32, hn::Or(high, hn::ShiftLeft<32>(low)));
+            // Quotient and remainder go to their halves, the quotient the
+            // lower, in one multiply and add: (x << n) + q * (1 - divisor
+            // * 2^n) is q + ((x - divisor * q) << n), modulo 2^2n.
             const auto hundreds = hn::ShiftRight<19>(hn::Mul(fours, hn::Set(d32, 5243)));
-            const auto twos = hn::BitCast(
-                d16, hn::Or(hundreds, hn::ShiftLeft<16>(
-                                          hn::Sub(fours, hn::Mul(hundreds, hn::Set(d32, 100))))));
-            const auto tens = hn::ShiftRight<10>(hn::Mul(twos, hn::Set(d16, 103)));
-            const auto ones =
-                hn::Or(tens, hn::ShiftLeft<8>(hn::Sub(twos, hn::Mul(tens, hn::Set(d16, 10)))));
-            hn::Store(hn::BitCast(d64, ones), d64, out + i);
+            const auto twos =
+                hn::BitCast(d16, hn::Add(hn::ShiftLeft<16>(fours),
+                                         hn::Mul(hundreds, hn::Set(d32, 1u - (100u << 16)))));
+            // Tens and ones of each pair by fixed point: twos * 6554 is
+            // tens * 2^16 + ones * 6553.6 + twos * 0.4, so its upper half is
+            // the tens, and ten times its lower half has the ones in its
+            // upper half while twos * 4 stays below 2^16.
+            const auto scaled = hn::Mul(twos, hn::Set(d16, 6554));
+            const auto split = hn::Or(hn::MulHigh(twos, hn::Set(d16, 6554)),
+                                      hn::ShiftLeft<8>(hn::MulHigh(scaled, hn::Set(d16, 10))));
+            hn::Store(hn::BitCast(d64, split), d64, out + i);
         }
 #pragma GCC unroll 8
         for (unsigned i = 0; i < digit_batch; ++i) {
@@ -257,6 +237,8 @@ struct vector_kernel {
         }
     }
 };
+
+using vector_kernel = kernel_of<true>;
 
 }  // namespace kernel::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();

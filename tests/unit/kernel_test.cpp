@@ -17,6 +17,9 @@ namespace kernel::HWY_NAMESPACE {
 void gives_what_the_definitions_give()
 {
     kernel_expectations::expect_level_matches<vector_kernel>();
+    // The portable forms that the target's blocks stand in for, on the same
+    // target.
+    kernel_expectations::expect_level_matches<kernel_of<false>>();
 }
 
 }  // namespace kernel::HWY_NAMESPACE
