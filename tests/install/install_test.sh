@@ -6,7 +6,8 @@
 # on the sample log, and stamp_series_log's, must be the reference filter's,
 # and a second build of the same source, in a directory
 # of its own, must give the same bytes.
-# usage: install_test.sh SOURCE_DIR VERSION REFERENCE_FILTER
+# The package is left in KEEP_DIR, for lintian.
+# usage: install_test.sh SOURCE_DIR VERSION REFERENCE_FILTER KEEP_DIR
 set -u
 stage=$(mktemp -d) && trap 'rm -rf "$stage"' EXIT
 fail() { echo "$*"; exit 1; }
@@ -51,3 +52,4 @@ PATH=${bin%/*}:$PATH "${bin}_log" examples/sample.log | cmp - "$stage/expected" 
 
 build_package "$stage/again"
 cmp "$deb" "$stage/again/${deb##*/}" || fail "two builds of one source gave different packages"
+rm -rf "$4" && mkdir -p "$4" && cp "$deb" "$4"/
