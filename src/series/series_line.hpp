@@ -109,7 +109,7 @@ char* format_series_line(char* out, const converted_time& time, std::time_t refe
         return format_plain_line(out, time, reference_second, record.milliseconds, channels);
     }
     std::uint32_t values[4];
-    std::uint32_t high[4];  // set where split_channels gives true
+    std::uint32_t high[4] = {};  // set where split_channels gives true
     std::uint32_t negative[4];
     const bool ten_digits = split_channels(channels, values, high, negative);
     std::uint64_t digits[digit_batch];
