@@ -29,6 +29,9 @@ namespace kernel {
 
 constexpr target_entry<int(filter_loop::run_state&, int)> filter_loops[] = {
     TARGET_ENTRIES(run_filter_loop)};
+// Every target compiled has its entry, so that any target main may pick
+// (one of targets_here(), within HWY_TARGETS) is called.
+static_assert(targets_in(filter_loops) == HWY_TARGETS);
 
 }  // namespace kernel
 

@@ -17,6 +17,17 @@ struct target_entry {
     function* entry;
 };
 
+// The targets that have an entry.
+template <class function, std::size_t count>
+constexpr std::int64_t targets_in(const target_entry<function> (&entries)[count])
+{
+    std::int64_t targets = 0;
+    for (const target_entry<function>& e : entries) {
+        targets |= e.target;
+    }
+    return targets;
+}
+
 // The entry for that target; nullptr where this file did not compile it.
 template <class function, std::size_t count>
 function* entry_for(const target_entry<function> (&entries)[count], std::int64_t target)
@@ -91,6 +102,11 @@ function* entry_for(const target_entry<function> (&entries)[count], std::int64_t
 #else
 #define TARGET_ENTRY_NEON(f)
 #endif
+#if HWY_TARGETS & HWY_NEON_BF16
+#define TARGET_ENTRY_NEON_BF16(f) {HWY_NEON_BF16, &N_NEON_BF16::f},
+#else
+#define TARGET_ENTRY_NEON_BF16(f)
+#endif
 #if HWY_TARGETS & HWY_NEON_WITHOUT_AES
 #define TARGET_ENTRY_NEON_WITHOUT_AES(f) {HWY_NEON_WITHOUT_AES, &N_NEON_WITHOUT_AES::f},
 #else
@@ -113,6 +129,6 @@ function* entry_for(const target_entry<function> (&entries)[count], std::int64_t
     TARGET_ENTRY_AVX3_SPR(f) TARGET_ENTRY_AVX3_ZEN4(f) TARGET_ENTRY_AVX3_DL(f) \
     TARGET_ENTRY_AVX3(f) TARGET_ENTRY_AVX2(f) TARGET_ENTRY_SSE4(f) TARGET_ENTRY_SSE2(f) \
     TARGET_ENTRY_SVE2_128(f) TARGET_ENTRY_SVE_256(f) TARGET_ENTRY_SVE2(f) TARGET_ENTRY_SVE(f) \
-    TARGET_ENTRY_NEON(f) TARGET_ENTRY_NEON_WITHOUT_AES(f) \
+    TARGET_ENTRY_NEON_BF16(f) TARGET_ENTRY_NEON(f) TARGET_ENTRY_NEON_WITHOUT_AES(f) \
     TARGET_ENTRY_EMU128(f) TARGET_ENTRY_SCALAR(f)
 // clang-format on
