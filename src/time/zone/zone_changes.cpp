@@ -112,6 +112,14 @@ const char* zone_file_path(const char* name, char (&path)[zone_file_name_room])
     return length > 0 && static_cast<std::size_t>(length) < sizeof path ? path : nullptr;
 }
 
+// A zone file that the C library takes and cannot convert with.
+void set_fault(zone_changes& zone, const char* file, const char* fault)
+{
+    zone.fault = fault;
+    // A name too long for the buffer is cut short in the message.
+    static_cast<void>(std::snprintf(zone.fault_file, sizeof zone.fault_file, "%s", file));
+}
+
 }  // namespace
 
 void load_zone_changes(zone_changes& zone)
@@ -143,10 +151,10 @@ void load_zone_changes(zone_changes& zone)
                 return;
             case zone_file_result::unmodelled: return;
             case zone_file_result::no_local_time_types:
-                zone.fault = "zone file has no local time types";
-                // A name too long for the buffer is cut short in the message.
-                static_cast<void>(
-                    std::snprintf(zone.fault_file, sizeof zone.fault_file, "%s", file));
+                set_fault(zone, file, "zone file has no local time types");
+                return;
+            case zone_file_result::unterminated_abbreviation:
+                set_fault(zone, file, "zone file has an unterminated abbreviation");
                 return;
             case zone_file_result::not_a_zone_file: break;
         }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -75,6 +76,15 @@ bool footer_length(const field_reader& r, const tzif_counts& c, std::size_t& len
     return true;
 }
 
+// The C library checks an abbreviation's index against the count of
+// characters with `index > count`, then runs strlen from each index. Every
+// abbreviation ends inside the characters when a NUL stands at or after the
+// largest index.
+bool names_terminated(const unsigned char* names, std::size_t count, std::size_t last_name)
+{
+    return last_name < count && std::memchr(names + last_name, 0, count - last_name) != nullptr;
+}
+
 zone_file_result read_data(field_reader& r, const tzif_counts& c, std::size_t width,
                            zone_changes& zone)
 {
@@ -90,6 +100,7 @@ zone_file_result read_data(field_reader& r, const tzif_counts& c, std::size_t wi
             return zone_file_result::not_a_zone_file;
         }
     }
+    std::size_t last_name = 0;
     for (std::size_t i = 0; i < c.types; ++i) {
         r.skip(4);
         const auto is_dst = static_cast<unsigned>(r.take(1) & 0xFF);
@@ -97,7 +108,9 @@ zone_file_result read_data(field_reader& r, const tzif_counts& c, std::size_t wi
         if (is_dst > 1 || name > c.chars) {
             return zone_file_result::not_a_zone_file;
         }
+        last_name = std::max(last_name, name);
     }
+    const unsigned char* names = r.p;
     r.skip(c.chars);
     for (std::size_t i = 0; i < c.leaps; ++i) {
         const std::int64_t t = r.take(width);
@@ -112,6 +125,9 @@ zone_file_result read_data(field_reader& r, const tzif_counts& c, std::size_t wi
     }
     if (c.types == 0) {
         return zone_file_result::no_local_time_types;
+    }
+    if (!names_terminated(names, c.chars, last_name)) {
+        return zone_file_result::unterminated_abbreviation;
     }
     zone.transition_count = c.times;
     zone.leap_count = c.leaps;
@@ -147,15 +163,61 @@ bool increasing(const std::int64_t* values, std::size_t count)
     return true;
 }
 
-// A file too large to read whole is left to mktime, unless the header of
-// the data that the C library uses gives it no local time type: then no
-// file of that size can be sound.
-zone_file_result check_large_file(int fd)
+// Reads count bytes at offset `at` block by block, handing each block to
+// take until it returns false. False when a read fails.
+template <class block_taker>
+bool read_blocks(int fd, off_t at, std::size_t count, block_taker take)
+{
+    unsigned char block[4096 - 4096 % 6];  // whole local time types
+    while (count > 0) {
+        const std::size_t size = std::min(count, sizeof block);
+        if (pread(fd, block, size, at) != static_cast<ssize_t>(size)) {
+            return false;
+        }
+        if (!take(block, size)) {
+            return true;
+        }
+        at += static_cast<off_t>(size);
+        count -= size;
+    }
+    return true;
+}
+
+// names_terminated for a file read block by block: the local time types at
+// types_at, then the abbreviation characters. False also where a type is
+// one the C library refuses, or a read fails: no verdict.
+bool large_names_checked(int fd, off_t types_at, const tzif_counts& c, bool& terminated)
+{
+    std::size_t last_name = 0;
+    bool taken = true;
+    const bool read =
+        read_blocks(fd, types_at, c.types * 6, [&](const unsigned char* b, std::size_t size) {
+            for (std::size_t i = 0; i < size; i += 6) {
+                taken = taken && b[i + 4] <= 1 && b[i + 5] <= c.chars;
+                last_name = std::max<std::size_t>(last_name, b[i + 5]);
+            }
+            return true;
+        });
+    terminated = false;
+    const off_t names_at = types_at + static_cast<off_t>(c.types * 6 + last_name);
+    const std::size_t rest = last_name < c.chars ? c.chars - last_name : 0;
+    return read && taken &&
+           read_blocks(fd, names_at, rest, [&](const unsigned char* b, std::size_t size) {
+               terminated = std::memchr(b, 0, size) != nullptr;
+               return !terminated;
+           });
+}
+
+// A file too large to read whole is left to mktime, unless the data that
+// the C library uses gives it no local time type, or an abbreviation
+// without its end: then no file of that size can be sound.
+zone_file_result check_large_file(int fd, off_t file_size)
 {
     unsigned char header[header_size];
     tzif_counts c{};
     unsigned char version = 0;
     off_t at = 0;
+    std::size_t width = 4;
     for (int pass = 0; pass < 2; ++pass) {
         field_reader r{header, header + sizeof header};
         if (pread(fd, header, sizeof header, at) != ssize_t{header_size} ||
@@ -165,11 +227,22 @@ zone_file_result check_large_file(int fd)
         if (pass == 1 || version == 0) {
             break;
         }
-        // Each count is below 2^31: the sum cannot overflow.
+        // Each count is below 2^31: the sums cannot overflow.
         at = static_cast<off_t>(header_size + c.times * 5 + c.types * 6 + c.chars + c.leaps * 8 +
                                 c.is_std + c.is_ut);
+        width = 8;
     }
-    return c.types == 0 ? zone_file_result::no_local_time_types : zone_file_result::unmodelled;
+    if (c.types == 0) {
+        return zone_file_result::no_local_time_types;
+    }
+    const off_t types_at = at + static_cast<off_t>(header_size + c.times * (width + 1));
+    const auto data_end = types_at + static_cast<off_t>(c.types * 6 + c.chars +
+                                                        c.leaps * (width + 4) + c.is_std + c.is_ut);
+    bool terminated = true;
+    if (data_end <= file_size && large_names_checked(fd, types_at, c, terminated) && !terminated) {
+        return zone_file_result::unterminated_abbreviation;
+    }
+    return zone_file_result::unmodelled;
 }
 
 }  // namespace
@@ -219,7 +292,7 @@ zone_file_result read_zone_file(const char* path, zone_changes& zone)
     ssize_t size = -1;
     const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     if (regular && info.st_size > off_t{max_file_size}) {
-        const zone_file_result large = check_large_file(fd);
+        const zone_file_result large = check_large_file(fd, info.st_size);
         close(fd);
         return large;
     }

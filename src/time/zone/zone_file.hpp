@@ -53,6 +53,10 @@ enum class zone_file_result {
     // The C library takes it, then reads a local time type that is not
     // there, past the end of its data: mktime may crash or give anything.
     no_local_time_types,
+    // The C library takes it, then looks for the end of an abbreviation
+    // past the end of the abbreviation characters: over bytes it never
+    // wrote, and off the end of its buffer.
+    unterminated_abbreviation,
 };
 
 // Opens path and fills zone from it when the C library would take it as a zone file.
