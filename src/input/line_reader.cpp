@@ -9,9 +9,15 @@
 
 void start_reader(line_reader& reader, int fd)
 {
-    reader.fd = fd;
+    start_reader(reader, byte_source{fd}, fd);
+}
+
+void start_reader(line_reader& reader, byte_source source, int waits_on)
+{
+    reader.source = source;
+    reader.waits_on = waits_on;
     struct stat info {};
-    reader.may_wait = fstat(fd, &info) != 0 || !S_ISREG(info.st_mode);
+    reader.may_wait = waits_on >= 0 && (fstat(waits_on, &info) != 0 || !S_ISREG(info.st_mode));
 }
 
 void refill(line_reader& reader)
@@ -20,7 +26,8 @@ void refill(line_reader& reader)
     std::memmove(reader.data(), reader.data() + reader.begin, unread);
     reader.begin = 0;
     reader.end = unread;
-    const ssize_t got = read_some(reader.fd, reader.data() + unread, input_buffer_size - unread);
+    const ssize_t got =
+        read_source(reader.source, reader.data() + unread, input_buffer_size - unread);
     if (got > 0) {
         reader.end += static_cast<std::size_t>(got);
     } else {
@@ -31,5 +38,5 @@ void refill(line_reader& reader)
 
 bool input_ready(const line_reader& reader)
 {
-    return !reader.may_wait || input_ready(reader.fd);
+    return !reader.may_wait || input_ready(reader.waits_on);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "data/stage_data.hpp"
+#include "input/byte_source.hpp"
 #include "simd/byte_class.hpp"
 
 #include <algorithm>
@@ -17,8 +18,9 @@ inline constexpr std::size_t input_buffer_size = std::size_t{1} << 17;
 struct line_reader {
     static constexpr std::size_t front = record_line::before;
     static constexpr std::size_t back = record_line::max_length + record_line::after;
-    int fd = -1;
-    bool may_wait = true;   // false for a regular file, which a read never waits for
+    byte_source source;
+    int waits_on = -1;      // the descriptor behind the source
+    bool may_wait = true;   // false for a regular file, which a read never waits for, or memory
     int error = 0;          // errno of a failed read, 0 if none failed
     bool at_end = false;    // nothing more will be read: end of input or a read error
     std::size_t begin = 0;  // the unread bytes: data() + begin to data() + end
@@ -31,6 +33,10 @@ struct line_reader {
 
 // Sets the reader to read fd.
 void start_reader(line_reader& reader, int fd);
+
+// Sets the reader to read through the source's function; a read may wait
+// only where it reads the descriptor `waits_on`, which is not a regular file.
+void start_reader(line_reader& reader, byte_source source, int waits_on);
 
 // Moves the unread bytes to the front and reads once: as much as the buffer
 // takes, or as much as the input has ready. The pieces handed out before

@@ -108,15 +108,19 @@ inline void store_window_fields(const window_fields& f, stamped_record& r)
 // at a NUL or at the end of the piece; the slots from there on keep their
 // values. Then derives the hour, minute and second from fixed columns of the
 // time token and the month number from the month token. It never fails.
+// Gives the count of the piece's tokens where the window scan read it, 0
+// where the token-by-token scan did (record_check.hpp asks).
 template <class level>
-void parse_record(const record_line& line, stamped_record& record)
+unsigned parse_record(const record_line& line, stamped_record& record)
 {
     using namespace parse_record_detail;
     window_fields fields;
-    if (read_window_fields<level>(line.text, line.length, fields)) {
+    const unsigned window_tokens = read_window_fields<level>(line.text, line.length, fields);
+    if (window_tokens != 0) {
         store_window_fields(fields, record);
     } else {
         scan_tokens(line.text, line.text + line.length, record);
     }
     derive_fields(record);
+    return window_tokens;
 }

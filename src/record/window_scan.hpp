@@ -181,8 +181,8 @@ bool take_fields(const char* p, const window& head, const window& numbers,
 
 // The rest of read_window_fields, once the date's slots are in `at`.
 template <class level>
-bool read_after_date(const char* p, unsigned line_length, const window& head, token_positions at,
-                     window_fields& fields)
+unsigned read_after_date(const char* p, unsigned line_length, const window& head,
+                         token_positions at, window_fields& fields)
 {
     constexpr unsigned size = window_classes::size;
     const bool date_fits = head.plain(
@@ -194,13 +194,15 @@ bool read_after_date(const char* p, unsigned line_length, const window& head, to
                                               : window::at<level>(p, at.end[year_slot],
                                                                   line_length - at.end[year_slot]);
     const std::uint64_t later = numbers.first_bytes & ~low_bits(at.end[year_slot] - numbers.base);
-    if (std::popcount(later) < slot_count - date_slots || line_length - numbers.base >= size) {
-        return false;
+    const auto tokens = static_cast<unsigned>(date_slots + std::popcount(later));
+    if (tokens < slot_count || line_length - numbers.base >= size) {
+        return 0;
     }
     take_tokens(numbers, later, date_slots, slot_count, at);
     const bool numbers_fit =
         numbers.plain(at.start[date_slots] - numbers.base, at.end[last_slot] - numbers.base, 0);
-    return take_fields<level>(p, head, numbers, at, fields) && date_fits && numbers_fit;
+    return take_fields<level>(p, head, numbers, at, fields) && date_fits && numbers_fit ? tokens
+                                                                                        : 0;
 }
 
 }  // namespace window_scan_detail
@@ -208,17 +210,17 @@ bool read_after_date(const char* p, unsigned line_length, const window& head, to
 // For a line of length bytes at p whose date lies in the window at its
 // start and whose numbers lie in the same or the next window, with at least
 // ten tokens, at most sixteen digits in each integer, no sign but '-' and no
-// control byte in a token: fills fields and gives true; gives false for any
-// other line. Reads one or two windows, the sixteen bytes before each
+// control byte in a token: fills fields and gives the count of its tokens;
+// gives 0 for any other line. Reads one or two windows, the sixteen bytes before each
 // integer's end and sixteen after each text token's start. (One window and
 // one conversion for all the integers instead of a scan per token;
 // benchmark "parse/window/<TARGET>" against "parse/token_by_token".)
 template <class level>
-bool read_window_fields(const char* p, std::size_t length, window_fields& fields)
+unsigned read_window_fields(const char* p, std::size_t length, window_fields& fields)
 {
     using namespace window_scan_detail;
     if (length >= std::size_t{2} * window_classes::size) {
-        return false;
+        return 0;
     }
     const auto line_length = static_cast<unsigned>(length);
     const window head = window::at<level>(p, 0, line_length);
@@ -233,5 +235,5 @@ bool read_window_fields(const char* p, std::size_t length, window_fields& fields
         return read_after_date<level>(p, line_length, head, usual_date(true), fields);
     }
     token_positions at;
-    return take_date(head, at) && read_after_date<level>(p, line_length, head, at, fields);
+    return take_date(head, at) ? read_after_date<level>(p, line_length, head, at, fields) : 0;
 }

@@ -1,0 +1,10 @@
+// A front end's messages: one line on standard error, the program's name
+// first, as "stamp_series: write error: No space left on device".
+#pragma once
+
+// Writes "PROGRAM: " and the formatted text as one line, in one write, so
+// that the lines of programs running side by side do not mix. A line too
+// long for its buffer of 8 KiB is cut short. Nothing more can be done when
+// the write itself fails.
+[[gnu::format(printf, 3, 4)]] void report(int error_fd, const char* program, const char* format,
+                                          ...);
