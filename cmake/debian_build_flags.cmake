@@ -22,5 +22,7 @@ string(APPEND CMAKE_CXX_FLAGS
 string(APPEND CMAKE_EXE_LINKER_FLAGS " ${deb_LDFLAGS}")
 # Stripping keeps the compilers' .comment notes, which Debian's own strip
 # removes as unneeded.
-add_custom_command(TARGET stamp_series POST_BUILD
-    COMMAND ${CMAKE_STRIP} --remove-section=.comment $<TARGET_FILE:stamp_series> VERBATIM)
+foreach(command ${commands})
+    add_custom_command(TARGET ${command} POST_BUILD
+        COMMAND ${CMAKE_STRIP} --remove-section=.comment $<TARGET_FILE:${command}> VERBATIM)
+endforeach()

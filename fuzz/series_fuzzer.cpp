@@ -1,15 +1,19 @@
 // Runs stamp_series and the reference filter over the same bytes, in one of a
 // few time zones picked by the first byte, with mktime's answers reused or
 // not as its top bit says and on the vector target the second byte picks
-// among those that run here (see fuzzed_targets), and aborts on any difference in output,
-// messages or exit status.
+// among those that run here (see fuzzed_targets), and aborts on any
+// difference in output, messages or exit status; and aborts where the
+// listing of stamp_series_log --check on that target is not the one the
+// definition of a record gives, line by line.
 #include "child_process.hpp"
+#include "log_command/log_loops.hpp"
 #include "reference_filter.hpp"
 #include "series_filter.hpp"
 #include "simd/targets.hpp"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -59,6 +63,53 @@ outcome run(const std::string& input, bool reference, filter_choices choices)
     return {status, contents_of(out), contents_of(err)};
 }
 
+// What --check lists for the input on the target, the quick way that takes
+// the window scan's word, and the count of lines that are not records.
+std::string quick_listing(const std::string& input, std::int64_t target)
+{
+    static filter_loop::run_state run;  // too large for the fuzzer's stack
+    run = {};
+    const int in = memory_file(input);
+    const int out = memory_file("");
+    if (in < 0 || out < 0) std::abort();
+    start_reader(run.reader, in);
+    run.writer.fd = out;
+    record_listing listing{"log", {}};
+    check_log(run, listing, target);
+    if (!flush_series(run.writer)) std::abort();
+    close(in);
+    return contents_of(out) + std::to_string(listing.tally.non_records);
+}
+
+// The same, made with the definition itself, line by line in pieces of the
+// filter's length.
+std::string defined_listing(const std::string& input)
+{
+    std::string listing;
+    unsigned long long line = 0;
+    unsigned long long count = 0;
+    bool inside_line = false;
+    for (std::size_t at = 0; at < input.size();) {
+        const std::size_t newline = input.find('\n', at);
+        const std::size_t length =
+            std::min(newline == std::string::npos ? input.size() - at : newline - at + 1,
+                     record_line::max_length);
+        const bool ends_line = input[at + length - 1] == '\n';
+        record_fault why{};
+        line += inside_line ? 0 : 1;
+        const bool listed =
+            !inside_line && !explain_record(input.data() + at, length, why) && ++count <= 10;
+        if (listed) {
+            char text[4 * 60 + 4];
+            show_text(input.data() + at, length - (ends_line ? 1 : 0), 60, text);
+            listing += "log:" + std::to_string(line) + ": " + why.reason + ": " + text + "\n";
+        }
+        inside_line = !ends_line;
+        at += length;
+    }
+    return listing + std::to_string(count);
+}
+
 // The targets to choose among: those that run here, or, where
 // STAMP_SERIES_FUZZ_TARGETS names some ("AVX2 SSE4 EMU128"), those of them
 // that run here, so that a fixed run goes the same way on processors with
@@ -93,6 +144,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input(reinterpret_cast<const char*>(data) + 2, size - 2);
     const outcome want = run(input, true, {reuse, target});
     const outcome got = run(input, false, {reuse, target});
+    const std::string listed = quick_listing(input, target);
+    const std::string defined = defined_listing(input);
+    if (listed != defined) {
+        std::fprintf(stderr, "CHECK DIFFERS (target %s)\n--- by definition\n%s\n--- --check\n%s\n",
+                     target_name(target), defined.c_str(), listed.c_str());
+        std::abort();
+    }
     if (!(want == got)) {
         std::fprintf(stderr,
                      "DIFFERENCE in TZ=%s (reuse %d, target %s): status %d vs %d\n--- "

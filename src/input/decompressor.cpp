@@ -179,6 +179,9 @@ unpack_step unpack_xz(decompressor& d, const unsigned char* in, std::size_t in_s
 unpack_step unpack_zstd(decompressor& d, const unsigned char* in, std::size_t in_size, char* out,
                         std::size_t out_size)
 {
+    if (in_size == 0 && !d.frame_open) {
+        return {0, 0, true, nullptr};  // between frames: nothing to start another with
+    }
     ZSTD_inBuffer from{in, in_size, 0};
     ZSTD_outBuffer to{out, out_size, 0};
     const std::size_t status = ZSTD_decompressStream(d.zstd, &to, &from);

@@ -27,6 +27,7 @@ constexpr slot_rule slot_rules[] = {
 static_assert(std::size(slot_rules) == slot_count);
 
 constexpr std::size_t longest_line = record_line::max_length - 1;
+constexpr std::size_t shown_of_a_token = 16;
 
 struct token {
     const char* text;
@@ -79,28 +80,6 @@ bool obeys(token_rule rule, token t)
     return false;
 }
 
-// The token as a message shows it: its first bytes, those that do not print
-// as \xHH, and "..." when it goes on.
-void quote(token t, char (&out)[72])
-{
-    constexpr std::size_t shown = 16;
-    constexpr char hex[] = "0123456789ABCDEF";
-    char* o = out;
-    for (std::size_t i = 0; i < t.length && i < shown; ++i) {
-        const auto c = static_cast<unsigned char>(t.text[i]);
-        if (c >= 0x20 && c < 0x7F) {
-            *o++ = static_cast<char>(c);
-        } else {
-            *o++ = '\\';
-            *o++ = 'x';
-            *o++ = hex[c >> 4];
-            *o++ = hex[c & 15];
-        }
-    }
-    const char* rest = t.length > shown ? "..." : "";
-    std::memcpy(o, rest, std::strlen(rest) + 1);
-}
-
 // Puts the reason into why; gives false, the verdict that goes with it.
 // printf's variadic form, so that the compiler checks each format.
 // NOLINTNEXTLINE(cert-dcl50-cpp)
@@ -138,6 +117,24 @@ std::size_t split(const char* p, const char* end, token* tokens, std::size_t roo
 
 }  // namespace
 
+void show_text(const char* text, std::size_t length, std::size_t shown, char* out)
+{
+    constexpr char hex[] = "0123456789ABCDEF";
+    for (std::size_t i = 0; i < length && i < shown; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            *out++ = static_cast<char>(c);
+        } else {
+            *out++ = '\\';
+            *out++ = 'x';
+            *out++ = hex[c >> 4];
+            *out++ = hex[c & 15];
+        }
+    }
+    const char* rest = length > shown ? "..." : "";
+    std::memcpy(out, rest, std::strlen(rest) + 1);
+}
+
 bool explain_record(const char* text, std::size_t length, record_fault& why)
 {
     const std::size_t content = length > 0 && text[length - 1] == '\n' ? length - 1 : length;
@@ -154,13 +151,13 @@ bool explain_record(const char* text, std::size_t length, record_fault& why)
         return give(why, "blank line");
     }
     if (count != slot_count) {
-        return give(why, "%zu tokens", count);
+        return give(why, count == 1 ? "%zu token" : "%zu tokens", count);
     }
     for (std::size_t slot = 0; slot < slot_count; ++slot) {
         const slot_rule& rule = slot_rules[slot];
         if (!obeys(rule.rule, tokens[slot])) {
-            char shown[72];
-            quote(tokens[slot], shown);
+            char shown[4 * shown_of_a_token + 4];
+            show_text(tokens[slot].text, tokens[slot].length, shown_of_a_token, shown);
             return rule.rule == token_rule::month_name
                        ? give(why, "%s '%s' unknown", rule.name, shown)
                    : rule.rule == token_rule::time_of_day

@@ -27,6 +27,11 @@ struct record_fault {
     char reason[128];
 };
 
+// Text as a message shows it: at most `shown` of its bytes, those that do
+// not print as \xHH, then "..." where it goes on, and a terminator. out needs
+// room for 4 * shown + 4 bytes.
+void show_text(const char* text, std::size_t length, std::size_t shown, char* out);
+
 // The definition, token by token: true when the line (its text up to its
 // newline, which may be missing at the end of a log) is a record; else
 // false, with the reason in why. `length` counts the newline if there is one.

@@ -2,6 +2,8 @@
 
 #include "input/fd_io.hpp"
 
+#include <cstring>
+
 char* series_room(series_writer& writer, std::size_t size)
 {
     if (sizeof writer.buffer - writer.used < size && !flush_series(writer)) {
@@ -14,6 +16,16 @@ bool end_series_line(series_writer& writer, const char* end)
 {
     writer.used = static_cast<std::size_t>(end - writer.buffer);
     return !writer.line_by_line || flush_series(writer);
+}
+
+bool write_text(series_writer& writer, const char* text, std::size_t size)
+{
+    char* out = series_room(writer, size);
+    if (out == nullptr) {
+        return false;
+    }
+    std::memcpy(out, text, size);
+    return end_series_line(writer, out + size);
 }
 
 bool flush_series(series_writer& writer)

@@ -24,5 +24,9 @@ char* series_room(series_writer& writer, std::size_t size);
 // once a write has failed.
 bool end_series_line(series_writer& writer, const char* end);
 
+// Takes `size` bytes of other text (a message, a listing) after the lines
+// before; false once a write has failed.
+bool write_text(series_writer& writer, const char* text, std::size_t size);
+
 // Writes out what the buffer holds. False if a write fails.
 bool flush_series(series_writer& writer);

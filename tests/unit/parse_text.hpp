@@ -14,8 +14,9 @@
 #include <cstring>
 #include <string_view>
 
+// Gives what parse_record gives: the window scan's count of tokens, or 0.
 template <class level = kernel::HWY_NAMESPACE::vector_kernel>
-void parse_text(std::string_view text, stamped_record& record)
+unsigned parse_text(std::string_view text, stamped_record& record)
 {
     char buffer[record_line::before + record_line::max_length + record_line::after];
     for (std::size_t i = 0; i < sizeof buffer; ++i)
@@ -23,5 +24,5 @@ void parse_text(std::string_view text, stamped_record& record)
     char* const start = buffer + record_line::before;
     const std::size_t length = std::min(text.size(), record_line::max_length);
     std::memcpy(start, text.data(), length);
-    parse_record<level>(record_line{start, length}, record);
+    return parse_record<level>(record_line{start, length}, record);
 }

@@ -1,0 +1,64 @@
+// stamp_series_log: converts one log file as stamp_series converts its
+// standard input, every line checked, and exits 0 when the whole log was
+// converted; the series is written whole or not at all. With --check it
+// lists the lines that are not records instead.
+#include "log_command/log_runs.hpp"
+#include "log_command/options.hpp"
+#include "report.hpp"
+#include "simd/targets.hpp"
+#include "time/mktime_check.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#ifndef STAMP_SERIES_VERSION
+#define STAMP_SERIES_VERSION "unknown"
+#endif
+
+namespace {
+
+// The log open for reading: standard input for "-". A directory is refused
+// here, as its read would fail only later.
+int open_log(const char* log, const char* name)
+{
+    const int fd = std::strcmp(log, "-") == 0 ? STDIN_FILENO : open(log, O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd >= 0 && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+    } else if (fd >= 0) {
+        return fd;
+    }
+    report(STDERR_FILENO, "stamp_series_log", "%s: %s", name, std::strerror(errno));
+    return -1;
+}
+
+int print(const char* text)
+{
+    return std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0 ? status_done : status_failed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    log_options options;
+    switch (read_options(argc, argv, options, STDERR_FILENO)) {
+        case options_verdict::help: return print(usage_text());
+        case options_verdict::version: return print("stamp_series_log " STAMP_SERIES_VERSION "\n");
+        case options_verdict::usage_error: return status_usage;
+        case options_verdict::run: break;
+    }
+    const char* name = std::strcmp(options.log, "-") == 0 ? "standard input" : options.log;
+    const int log_fd = open_log(options.log, name);
+    if (log_fd < 0) {
+        return status_failed;
+    }
+    const log_choices choices{mktime_follows_previous_offset(), best_target(targets_here())};
+    return options.check ? check_log_file(log_fd, name, choices)
+                         : convert_log_file(options, log_fd, name, choices);
+}

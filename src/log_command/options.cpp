@@ -1,0 +1,91 @@
+#include "log_command/options.hpp"
+
+#include "report.hpp"
+
+#include <cstring>
+
+namespace {
+
+constexpr const char* program = "stamp_series_log";
+
+options_verdict usage_error(int error_fd, const char* what, const char* argument)
+{
+    report(error_fd, program, "%s '%s'", what, argument);
+    report(error_fd, program, "try 'stamp_series_log --help' for more information");
+    return options_verdict::usage_error;
+}
+
+}  // namespace
+
+options_verdict read_options(int argc, char** argv, log_options& options, int error_fd)
+{
+    int at = 1;
+    for (; at < argc; ++at) {
+        const char* a = argv[at];
+        if (std::strcmp(a, "--") == 0) {
+            ++at;
+            break;
+        }
+        if (a[0] != '-' || a[1] == '\0') {
+            break;  // an operand; "-" is standard input
+        }
+        if (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0) {
+            return options_verdict::help;
+        }
+        if (std::strcmp(a, "--version") == 0) {
+            return options_verdict::version;
+        }
+        if (std::strcmp(a, "--check") == 0) {
+            options.check = true;
+        } else if (std::strcmp(a, "--strict") == 0) {
+            options.strict = true;
+        } else {
+            return usage_error(error_fd, "unknown option", a);
+        }
+    }
+    const int operands = argc - at;
+    if (operands == 0) {
+        report(error_fd, program, "no log given");
+        report(error_fd, program, "try 'stamp_series_log --help' for more information");
+        return options_verdict::usage_error;
+    }
+    const int most = options.check ? 1 : 2;
+    if (operands > most) {
+        return usage_error(error_fd,
+                           options.check ? "--check takes no series, yet got" : "extra operand",
+                           argv[at + most]);
+    }
+    options.log = argv[at];
+    if (operands == 2) {
+        options.series = argv[at + 1];
+    }
+    return options_verdict::run;
+}
+
+const char* usage_text()
+{
+    return "usage: stamp_series_log [--strict] [--] LOG [SERIES]\n"
+           "       stamp_series_log --check [--] LOG\n"
+           "       stamp_series_log -h | --help | --version\n"
+           "Converts LOG into SERIES as stamp_series converts its standard input, and\n"
+           "exits 0 when the whole log was converted. Every line is read once and\n"
+           "checked; the first must be a record, and later lines that are not records\n"
+           "are converted all the same and counted in one warning at the end. SERIES\n"
+           "is written whole or not at all: an older SERIES stays as it was when the\n"
+           "run fails. LOG - is standard input; without SERIES, or with -, the series\n"
+           "goes to standard output. A log compressed with gzip, xz or zstd is read as\n"
+           "it is, told by its first bytes. TZ sets the time zone, as for stamp_series.\n"
+           "\n"
+           "  --check     convert nothing: list the first ten lines of LOG that are not\n"
+           "              records, and why, then how many there are; exit 0 only when\n"
+           "              every line is a record\n"
+           "  --strict    fail, leaving no SERIES, on any line that is not a record\n"
+           "  --          end the options, for a LOG whose name starts with a hyphen\n"
+           "  -h, --help  show this help\n"
+           "  --version   show the version\n"
+           "\n"
+           "Exit status: 0 converted (or, with --check, every line a record); 1 not\n"
+           "converted, with one line on standard error saying why; 2 wrong usage.\n"
+           "A log that is still being written (tail -f) is a job for stamp_series\n"
+           "itself, which streams. See stamp_series_log(1).\n";
+}
