@@ -169,6 +169,10 @@ bool open_series(const char* name, series_file& series, const char*& what)
     if (!follow_links(name, series.target)) {
         return false;
     }
+    // A series that may not be written is not replaced either.
+    if (access(series.target, F_OK) == 0 && access(series.target, W_OK) != 0) {
+        return false;
+    }
     if (open_new_file(series)) {
         return true;
     }
