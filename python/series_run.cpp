@@ -175,7 +175,9 @@ std::optional<filter_loop::run_end> convert_block(series_run& r, row_block& bloc
         const std::string what =
             std::string(format_name(r.input.format)) + " data: " + r.input.fault;
         if (std::strcmp(r.input.fault, "unexpected end of file") == 0) {
-            raise_error(PyExc_EOFError, py::str(what + " (the archive is cut short)"));
+            const py::str message(what + " (the archive is cut short)");
+            raise_error(PyExc_EOFError,
+                        r.name.is_none() ? message : py::str("{}: {}").format(r.name, message));
         }
         raise_error(PyExc_OSError, py::make_tuple(EBADMSG, what, r.name));
     }

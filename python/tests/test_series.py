@@ -118,6 +118,10 @@ def test_tz_converts_in_that_zone_and_restores_the_process_zone(monkeypatch):
     assert formatted(in_process_zone) != formatted(in_utc)
 
 
+def test_strict_takes_every_row_of_a_log_of_records():
+    assert np.array_equal(stamp_series.read_series(SAMPLE, strict=True), stamp_series.read_series(SAMPLE))
+
+
 def test_read_frame_has_the_same_columns():
     pandas = pytest.importorskip("pandas")
     frame = stamp_series.read_frame(SAMPLE)
