@@ -150,16 +150,21 @@ void start_conversion(series_run& r)
 }
 
 // Converts one block in a turn of its own, the GIL released; nullopt when
-// the process's TZ could not be kept for the turn.
+// the process's TZ could not be kept for the turn. A block after another
+// run's turn first puts back the offset of this run's last mktime call,
+// which the conversion keeps (a fresh process's 0 before any call), so that
+// mktime goes on as it would have without the other run.
 std::optional<filter_loop::run_end> convert_block(series_run& r, row_block& block)
 {
     const py::gil_scoped_release released;
-    const zone_turn turn(r.zone);
+    zone_turn turn(r.zone, &r);
     if (!turn.usable()) {
         return std::nullopt;
     }
     if (!r.started) {
         start_conversion(r);
+    } else if (turn.follows_another_run()) {
+        turn.set_mktime_offset(r.run.local_time.mktime_offset);
     }
     return run_block(r.run, block, r.target);
 }

@@ -41,10 +41,14 @@ library holds one zone for the whole process, so a call sets ``TZ``, calls
 package takes; other threads that use the C library's time functions
 (``time.localtime``, ``time.mktime``, ...) meanwhile see that zone. A run
 keeps the zone it started with, so ``iter_series`` converts every block in
-it. Like the filter, a conversion expects to be the only caller of ``mktime``
-while it runs: around a daylight-saving change, a ``time.mktime`` in another
-thread meanwhile, or between two blocks of ``iter_series``, may move records
-of a skipped or repeated hour to the other side of the change.
+it. ``mktime``'s answer for a time that the clocks show twice depends on the
+offset its previous call found, which the C library keeps for the process
+too: each run starts from a fresh process's, as the filter does, and each
+block from the one its block before left, even where another run of this
+package converted in between. ``mktime`` called outside the package (a
+``time.mktime`` in another thread while a block converts, or between two
+blocks of ``iter_series``) may move a record of a repeated hour to the other
+side of the change.
 
 Errors are exceptions, never a short result: FileNotFoundError,
 IsADirectoryError, PermissionError and other OSErrors (with their errno) for

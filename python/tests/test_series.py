@@ -106,6 +106,19 @@ def test_iter_series_is_one_run_across_blocks(lines):
     assert formatted(np.concatenate(blocks)) == reference_output(NEW_YORK, "America/New_York")
 
 
+def test_iter_series_goes_on_as_one_run_when_another_converts_between_blocks():
+    # Moscow put its clocks back from +4 to +3 on 26 October 2014, standard
+    # time on both sides; mktime itself takes 01:29:90, whose seconds are out
+    # of range, on the side of the offset its previous call found. The run
+    # between the blocks leaves it at +3.
+    log = b"Sun Oct 26 00:30:00 2014 0 1 2 3 4\nSun Oct 26 01:29:90 2014 0 1 2 3 4\n"
+    blocks = []
+    for block in stamp_series.iter_series(log, lines=1, tz="Europe/Moscow"):
+        blocks.append(block)
+        stamp_series.read_series(b"Sun Oct 26 03:00:00 2014 0 1 2 3 4\n", tz="Europe/Moscow")
+    assert formatted(np.concatenate(blocks)) == reference_output(log, "Europe/Moscow")
+
+
 def test_tz_converts_in_that_zone_and_restores_the_process_zone(monkeypatch):
     monkeypatch.setenv("TZ", "America/New_York")
     time.tzset()
