@@ -6,7 +6,6 @@
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
-#include <pybind11/stl.h>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -14,7 +13,6 @@
 #include <cstddef>
 #include <memory>
 #include <new>
-#include <optional>
 #include <string>
 
 namespace py = pybind11;
@@ -87,12 +85,26 @@ private:
 };
 
 std::unique_ptr<series_run> make_run(const std::string& kind, const py::object& source,
-                                     const py::object& name, const std::optional<std::string>& tz,
-                                     bool strict)
+                                     const py::object& name, const py::object& tz, bool strict)
 {
     auto run = std::make_unique<series_run>();
-    start_series_run(*run, kind, source, name, tz, strict);
+    if (!tz.is_none() && !py::isinstance<py::str>(tz)) {
+        throw py::type_error("tz must be a str or None");
+    }
+    if (!start_series_run(*run, kind.c_str(), source.ptr(), name.ptr(), tz.ptr(), strict)) {
+        throw py::error_already_set();
+    }
     return run;
+}
+
+// fill_rows, its Python exception thrown for pybind11 to raise.
+std::size_t fill(series_run& r, series_row* rows, std::size_t room)
+{
+    std::size_t count = 0;
+    if (!fill_rows(r, rows, room, count)) {
+        throw py::error_already_set();
+    }
+    return count;
 }
 
 // The rest of the log, all of it.
@@ -104,7 +116,7 @@ py::array_t<series_row> read_all(series_run& r)
         if (count == mapping.room()) {
             mapping.grow();
         }
-        count += fill_rows(r, mapping.rows() + count, mapping.room() - count);
+        count += fill(r, mapping.rows() + count, mapping.room() - count);
     }
     return mapping.release(count);
 }
@@ -116,7 +128,7 @@ py::object read_block(series_run& r, std::size_t lines)
         return py::none();
     }
     py::array_t<series_row> block(static_cast<py::ssize_t>(lines));
-    const std::size_t count = fill_rows(r, block.mutable_data(), lines);
+    const std::size_t count = fill(r, block.mutable_data(), lines);
     if (count == 0) {
         return py::none();
     }

@@ -9,12 +9,10 @@
 #include "series_blocks.hpp"
 #include "zone_turn.hpp"
 
-#include <pybind11/pybind11.h>
+#include <Python.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
-#include <string>
 
 // The log's bytes in memory (bytes, bytearray, memoryview), held for the run
 // so that a bytearray cannot be resized under it.
@@ -24,15 +22,23 @@ struct memory_source {
     std::size_t taken;
 };
 
+// An exception taken out of the interpreter's hands, to be raised again.
+struct kept_exception {
+    PyObject* type;
+    PyObject* value;
+    PyObject* trace;
+};
+
 // A binary file object, read through its read method with the GIL taken.
 // What it raised is raised again once the loop has stopped.
 struct file_object_source {
-    pybind11::object read;
-    std::optional<pybind11::error_already_set> failure;
+    PyObject* read;
+    bool failed;
+    kept_exception failure;
 };
 
 // Made zeroed (value-initialised) and never moved: the reader's source points
-// into it.
+// into it. Its references to Python objects are its own.
 struct series_run {
     filter_loop::run_state run;
     log_input input;
@@ -42,8 +48,8 @@ struct series_run {
     bool started;  // the zone read and the target chosen, at the first block
     bool ended;    // the log is read to its end, or the run failed
     std::int64_t target;
-    int fd;                 // a path's descriptor, else -1
-    pybind11::object name;  // a path as given, for messages; else None
+    int fd;          // a path's descriptor, else -1
+    PyObject* name;  // a path as given, for messages; else None
     memory_source memory;
     file_object_source file;
 
@@ -53,15 +59,17 @@ struct series_run {
     ~series_run();
 };
 
-// Kinds of source: "path" (path is os.fsencode of name), "bytes" or "file".
-// Raises as open() does for a path, TypeError for a source of another kind
-// and ValueError for a zone that TZ cannot hold.
-void start_series_run(series_run& r, const std::string& kind, const pybind11::object& source,
-                      const pybind11::object& name, const std::optional<std::string>& tz,
-                      bool strict);
+// The functions below work through Python's C API, with the GIL held, and
+// give false with a Python exception set when they fail.
 
-// Fills up to room rows and gives how many, fewer only at the log's end. The
+// Kinds of source: "path" (source is os.fsencode of name), "bytes" or
+// "file"; tz is a str or None. Raises as open() does for a path, and
+// ValueError for a zone that TZ cannot hold.
+bool start_series_run(series_run& r, const char* kind, PyObject* source, PyObject* name,
+                      PyObject* tz, bool strict);
+
+// Fills up to room rows and counts them, fewer only at the log's end. The
 // GIL is released while a block is converted; between blocks a signal
 // raises (KeyboardInterrupt on Ctrl-C). A failed read, a corrupt archive, an
 // unusable zone file or, in a strict run, a line that is not a record raise.
-std::size_t fill_rows(series_run& r, series_row* rows, std::size_t room);
+bool fill_rows(series_run& r, series_row* rows, std::size_t room, std::size_t& count);
