@@ -3,9 +3,12 @@
 // requires the same output bytes, messages and exit status. A failing input
 // is kept as differential-failure-N.log.
 //
-// usage: differential_test [--all-zones] [--every N] REFERENCE PRODUCT [PRODUCT ...]
+// usage: differential_test [--all-zones] [--every N] [--write-inputs DIR] REFERENCE PRODUCT...
 //   where a PRODUCT may carry arguments: "path arg", and --every N takes
-//   every Nth zone and rule, for builds whose processes run many times slower
+//   every Nth zone and rule, for builds whose processes run many times slower.
+//   --write-inputs writes each input with its TZ and the reference's output
+//   to DIR, for products that are not programs (the Python package's tests);
+//   then no PRODUCT is needed.
 #include "child_process.hpp"
 #include "corpus.hpp"
 
@@ -35,6 +38,7 @@ const std::vector<std::optional<std::string>> default_zones = {
 struct session {
     program reference;
     std::vector<program> products;
+    fs::path write_dir;
     long long inputs = 0, lines = 0, failures = 0;
 };
 
@@ -66,9 +70,28 @@ void report(session& s, const std::string& what, const std::string& input, const
         line(want.out).c_str(), line(got.out).c_str());
 }
 
+// DIR/N.log, the input; DIR/N.tz, its TZ, absent for TZ unset; DIR/N.out,
+// the reference's output.
+void write_input(const session& s, const std::optional<std::string>& tz, const std::string& input,
+                 const std::string& output)
+{
+    const std::string base = (s.write_dir / std::to_string(s.inputs)).string();
+    const auto put = [](const std::string& path, const std::string& text) {
+        std::ofstream file(path, std::ios::binary);
+        if (!(file << text).flush()) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            std::exit(2);
+        }
+    };
+    put(base + ".log", input);
+    put(base + ".out", output);
+    if (tz) put(base + ".tz", *tz);
+}
+
 void compare(session& s, const std::optional<std::string>& tz, const std::string& input)
 {
     const outcome want = run_on(s.reference, tz, input);
+    if (!s.write_dir.empty()) write_input(s, tz, input, want.out);
     ++s.inputs;
     s.lines += std::count(want.out.begin(), want.out.end(), '\n');
     for (const program& product : s.products) {
@@ -218,23 +241,31 @@ int main(int argc, char** argv)
         every = std::max<std::size_t>(1, std::strtoul(args[first + 1].data(), nullptr, 10));
         first += 2;
     }
-    if (args.size() < first + 2) {
+    fs::path write_dir;
+    if (args.size() > first + 1 && args[first] == "--write-inputs") {
+        write_dir = args[first + 1];
+        first += 2;
+    }
+    if (args.size() < first + (write_dir.empty() ? 2 : 1)) {
         std::fprintf(stderr,
-                     "usage: %s [--all-zones] [--every N] REFERENCE PRODUCT [PRODUCT ...]\n",
+                     "usage: %s [--all-zones] [--every N] [--write-inputs DIR] REFERENCE "
+                     "PRODUCT...\n",
                      argv[0]);
         return 2;
     }
-    session s{split(std::string(args[first])), {}};
+    session s{split(std::string(args[first])), {}, write_dir};
     for (std::size_t i = first + 1; i < args.size(); ++i)
         for (program& p : products_of(std::string(args[i])))
             s.products.push_back(std::move(p));
     const auto zones = every_zone ? all_zones() : default_zones;
     for (std::size_t i = 0; i < zones.size(); i += every)
         compare_zone(s, zones[i], !every_zone);
+    // Written inputs leave out the zone directory made for the run, gone when
+    // it ends, and the pipes, which feed the same bytes in pieces.
     if (!every_zone) {
-        compare_footer_without_rule(s);
+        if (write_dir.empty()) compare_footer_without_rule(s);
         compare_rules(s, static_cast<int>(150 / every));
-        compare_pipes(s);
+        if (write_dir.empty()) compare_pipes(s);
     }
     std::printf("%zu zones, %lld inputs, %lld output lines compared, %lld differences\n",
                 (zones.size() + every - 1) / every, s.inputs, s.lines, s.failures);

@@ -5,9 +5,12 @@
 # compressed; the copyright file; the example. The packaged binary's output
 # on the sample log, and stamp_series_log's, must be the reference filter's,
 # and a second build of the same source, in a directory
-# of its own, must give the same bytes.
-# The package is left in KEEP_DIR, for lintian.
-# usage: install_test.sh SOURCE_DIR VERSION REFERENCE_FILTER KEEP_DIR
+# of its own, must give the same bytes. With PYTHON3 (the python3 that the
+# build found numpy and pybind11 for), the same for the Python package's
+# package: for that python3 and numpy, its module stripped, and its rows,
+# formatted, the reference filter's lines.
+# The packages are left in KEEP_DIR, for lintian.
+# usage: install_test.sh SOURCE_DIR VERSION REFERENCE_FILTER KEEP_DIR [PYTHON3]
 set -u
 stage=$(mktemp -d) && trap 'rm -rf "$stage"' EXIT
 fail() { echo "$*"; exit 1; }
@@ -21,6 +24,12 @@ build_package() {
 build_package "$stage/first"
 deb=$stage/first/stamp-series_$2_$(dpkg --print-architecture).deb
 dpkg-deb -x "$deb" "$stage/root" || exit 1
+python_deb=$stage/first/python3-${deb##*/}
+debs=$deb
+if [ -n "${5-}" ]; then
+    debs="$deb $python_deb"
+    dpkg-deb -x "$python_deb" "$stage/root" || exit 1
+fi
 
 doc=$stage/root/usr/share/doc/stamp-series
 bin=$stage/root/usr/bin/stamp_series
@@ -50,6 +59,19 @@ cmp "$stage/out" "$stage/expected" || fail "packaged binary's output is not the 
 PATH=${bin%/*}:$PATH "${bin}_log" examples/sample.log | cmp - "$stage/expected" ||
     fail "packaged stamp_series_log's output is not the reference filter's"
 
+if [ -n "${5-}" ]; then
+    dpkg-deb -f "$python_deb" Depends | grep -q 'python3 (<< 3\.[0-9]*), python3-numpy' ||
+        fail "Depends lacks python3 or numpy: $(dpkg-deb -f "$python_deb" Depends)"
+    module=$(echo "$stage"/root/usr/lib/python3/dist-packages/stamp_series/_native.*.so)
+    test -f "$module" || fail "not in the package: the Python module"
+    readelf -S "$module" | grep -q '\.symtab' && fail "Python module not stripped"
+    PYTHONPATH=${module%/stamp_series/*} "$5" -c 'import stamp_series, sys
+for row in stamp_series.read_series(sys.argv[1]).tolist(): print("%.3f %d %d %d %d" % row)' \
+        examples/sample.log | cmp - "$stage/expected" || fail "the Python package's rows are not the reference's lines"
+fi
+
 build_package "$stage/again"
-cmp "$deb" "$stage/again/${deb##*/}" || fail "two builds of one source gave different packages"
-rm -rf "$4" && mkdir -p "$4" && cp "$deb" "$4"/
+for built in $debs; do
+    cmp "$built" "$stage/again/${built##*/}" || fail "two builds of one source gave different packages"
+done
+rm -rf "$4" && mkdir -p "$4" && cp $debs "$4"/

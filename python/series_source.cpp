@@ -1,0 +1,158 @@
+#include "raise.hpp"
+#include "series_run.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+ssize_t read_memory(void* context, char* buffer, std::size_t size)
+{
+    memory_source& memory = *static_cast<memory_source*>(context);
+    const std::size_t count =
+        std::min(size, static_cast<std::size_t>(memory.view.len) - memory.taken);
+    std::memcpy(buffer, static_cast<const char*>(memory.view.buf) + memory.taken, count);
+    memory.taken += count;
+    return static_cast<ssize_t>(count);
+}
+
+// read(size) on the file object, which must give a bytes-like object of at
+// most size bytes. Whatever it raised is kept for the run, and the read
+// fails with EIO.
+ssize_t read_file_object(void* context, char* buffer, std::size_t size)
+{
+    file_object_source& file = *static_cast<file_object_source*>(context);
+    const PyGILState_STATE gil = PyGILState_Ensure();
+    ssize_t count = -1;
+    PyObject* got = PyObject_CallFunction(file.read, "n", static_cast<Py_ssize_t>(size));
+    Py_buffer view;
+    if (got != nullptr && PyObject_GetBuffer(got, &view, PyBUF_SIMPLE) == 0) {
+        if (static_cast<std::size_t>(view.len) <= size) {
+            std::memcpy(buffer, view.buf, static_cast<std::size_t>(view.len));
+            count = view.len;
+        } else {
+            PyErr_Format(PyExc_ValueError, "read(%zu) gave %zd bytes", size, view.len);
+        }
+        PyBuffer_Release(&view);
+    }
+    Py_XDECREF(got);
+    if (count < 0) {
+        keep_raised(file.failure);
+        file.failed = true;
+        errno = EIO;
+    }
+    PyGILState_Release(gil);
+    return count;
+}
+
+// Opens the file read-only, the GIL released, as open() may wait (a FIFO).
+bool open_path(series_run& r, PyObject* path)
+{
+    const char* file = PyBytes_AsString(path);
+    if (file == nullptr) {
+        return false;
+    }
+    int error = 0;
+    PyThreadState* const saved = PyEval_SaveThread();
+    r.fd = open(file, O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (r.fd >= 0 && fstat(r.fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        close(r.fd);
+        r.fd = -1;
+        errno = EISDIR;
+    }
+    error = errno;
+    PyEval_RestoreThread(saved);
+    return r.fd >= 0 || raise_errno(r, error);
+}
+
+// The source's bytes, decompressed where they are compressed, for the reader.
+bool take_source(series_run& r, const char* kind, PyObject* source)
+{
+    byte_source raw{};
+    if (std::strcmp(kind, "path") == 0) {
+        if (!open_path(r, source)) {
+            return false;
+        }
+        raw.fd = r.fd;
+    } else if (std::strcmp(kind, "bytes") == 0) {
+        if (PyObject_GetBuffer(source, &r.memory.view, PyBUF_SIMPLE) != 0) {
+            return false;
+        }
+        r.memory.held = true;
+        raw = {-1, read_memory, &r.memory};
+    } else if (std::strcmp(kind, "file") == 0) {
+        r.file.read = PyObject_GetAttrString(source, "read");
+        if (r.file.read == nullptr) {
+            return false;
+        }
+        raw = {-1, read_file_object, &r.file};
+    } else {
+        PyErr_Format(PyExc_TypeError, "unknown kind of source: %s", kind);
+        return false;
+    }
+    start_log_input(r.input, raw);
+    start_reader(r.run.reader, log_bytes(r.input), r.fd);
+    return true;
+}
+
+// The run's zone: tz, or without it the process's zone as it is now, for
+// the whole run.
+bool take_zone(series_run& r, PyObject* tz)
+{
+    PyObject* encoded = nullptr;
+    const char* zone = std::getenv("TZ");
+    if (tz != Py_None) {
+        encoded = PyUnicode_EncodeFSDefault(tz);
+        if (encoded == nullptr) {
+            return false;
+        }
+        zone = PyBytes_AS_STRING(encoded);
+        if (std::strlen(zone) != static_cast<std::size_t>(PyBytes_GET_SIZE(encoded))) {
+            Py_DECREF(encoded);
+            PyErr_SetString(PyExc_ValueError, "tz holds a NUL character");
+            return false;
+        }
+    }
+    const bool kept = zone_setting_of(zone, r.zone);
+    Py_XDECREF(encoded);
+    if (!kept) {
+        PyErr_Format(PyExc_ValueError, "the zone is longer than the %zu bytes a run keeps of TZ",
+                     zone_setting_room - 1);
+    }
+    return kept;
+}
+
+}  // namespace
+
+series_run::~series_run()
+{
+    if (memory.held) {
+        PyBuffer_Release(&memory.view);
+    }
+    if (fd >= 0) {
+        close(fd);
+    }
+    end_log_input(input);
+    Py_XDECREF(name);
+    Py_XDECREF(file.read);
+    Py_XDECREF(file.failure.type);
+    Py_XDECREF(file.failure.value);
+    Py_XDECREF(file.failure.trace);
+}
+
+bool start_series_run(series_run& r, const char* kind, PyObject* source, PyObject* name,
+                      PyObject* tz, bool strict)
+{
+    r.fd = -1;
+    Py_INCREF(name);
+    r.name = name;
+    r.strict = strict;
+    return take_zone(r, tz) && take_source(r, kind, source);
+}
