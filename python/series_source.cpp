@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -102,26 +101,26 @@ bool take_source(series_run& r, const char* kind, PyObject* source)
     return true;
 }
 
-// The run's zone: tz, or without it the process's zone as it is now, for
-// the whole run.
+// The run's zone: tz, or without it the process's zone as the run's first
+// turn finds it, for the whole run.
 bool take_zone(series_run& r, PyObject* tz)
 {
-    PyObject* encoded = nullptr;
-    const char* zone = std::getenv("TZ");
-    if (tz != Py_None) {
-        encoded = PyUnicode_EncodeFSDefault(tz);
-        if (encoded == nullptr) {
-            return false;
-        }
-        zone = PyBytes_AS_STRING(encoded);
-        if (std::strlen(zone) != static_cast<std::size_t>(PyBytes_GET_SIZE(encoded))) {
-            Py_DECREF(encoded);
-            PyErr_SetString(PyExc_ValueError, "tz holds a NUL character");
-            return false;
-        }
+    if (tz == Py_None) {
+        r.zone.from_process = true;
+        return true;
+    }
+    PyObject* encoded = PyUnicode_EncodeFSDefault(tz);
+    if (encoded == nullptr) {
+        return false;
+    }
+    const char* zone = PyBytes_AS_STRING(encoded);
+    if (std::strlen(zone) != static_cast<std::size_t>(PyBytes_GET_SIZE(encoded))) {
+        Py_DECREF(encoded);
+        PyErr_SetString(PyExc_ValueError, "tz holds a NUL character");
+        return false;
     }
     const bool kept = zone_setting_of(zone, r.zone);
-    Py_XDECREF(encoded);
+    Py_DECREF(encoded);
     if (!kept) {
         PyErr_Format(PyExc_ValueError, "the zone is longer than the %zu bytes a run keeps of TZ",
                      zone_setting_room - 1);

@@ -33,6 +33,7 @@ void set_zone(const zone_setting& setting)
 
 bool zone_setting_of(const char* tz, zone_setting& setting)
 {
+    setting.from_process = false;
     setting.set = tz != nullptr;
     setting.value[0] = '\0';
     if (tz == nullptr) {
@@ -46,7 +47,7 @@ bool zone_setting_of(const char* tz, zone_setting& setting)
     return true;
 }
 
-zone_turn::zone_turn(const zone_setting& setting, const void* holder)
+zone_turn::zone_turn(zone_setting& setting, const void* holder)
     : setting_(setting),
       lock_(c_library_time_state.lock),
       saved_{},
@@ -60,6 +61,11 @@ zone_turn::zone_turn(const zone_setting& setting, const void* holder)
         return;
     }
     usable_ = true;
+    // TZ is read here, under the lock, as another run's turn may have set it
+    // for the moment.
+    if (setting.from_process) {
+        setting = saved_;
+    }
     if (!same_zone(setting, tz)) {
         set_zone(setting);
         changed_ = true;

@@ -11,8 +11,10 @@
 
 inline constexpr std::size_t zone_setting_room = 4096;
 
-// TZ as a run wants it: unset, or a value.
+// TZ as a run wants it: unset, or a value; or, until the run's first turn
+// reads it under the lock, whatever the process's TZ is then.
 struct zone_setting {
+    bool from_process;
     bool set;
     char value[zone_setting_room];
 };
@@ -23,11 +25,12 @@ bool zone_setting_of(const char* tz, zone_setting& setting);
 // For as long as it lives: this thread's turn with the C library's time
 // state, for the run `holder`, with TZ as the setting says and the C
 // library's zone loaded for it. At its end TZ is what it was before, and
-// the zone loaded for that. Take it with the GIL released: a thread that
-// holds a turn may need the GIL to read its input.
+// the zone loaded for that. A setting from_process becomes the process's TZ
+// as the turn finds it. Take it with the GIL released: a thread that holds
+// a turn may need the GIL to read its input.
 class zone_turn {
 public:
-    zone_turn(const zone_setting& setting, const void* holder);
+    zone_turn(zone_setting& setting, const void* holder);
     ~zone_turn();
     zone_turn(const zone_turn&) = delete;
     zone_turn& operator=(const zone_turn&) = delete;
@@ -47,7 +50,7 @@ public:
     void set_mktime_offset(std::int64_t offset);
 
 private:
-    const zone_setting& setting_;
+    zone_setting& setting_;
     std::unique_lock<std::mutex> lock_;
     zone_setting saved_;
     bool changed_;
