@@ -91,8 +91,17 @@ mode_t mode_for(const char* target)
     return 0666 & ~mask;
 }
 
+// Gives the new file its mode. A file system that keeps no permission bits
+// of its own (vfat) refuses any change with EPERM: its files all have the
+// bits of its mount, which the new file has too.
+bool set_mode(int fd, mode_t mode)
+{
+    return fchmod(fd, mode) == 0 || errno == EPERM;
+}
+
 // A new file beside the target: unnamed where the file system makes them,
-// which no failure or signal can leave behind; named otherwise.
+// which no failure or signal can leave behind; named otherwise. A file made
+// before a failure is left in `series` for discard_series.
 bool open_new_file(series_file& series)
 {
     char directory[PATH_MAX];
@@ -103,7 +112,7 @@ bool open_new_file(series_file& series)
     series.fd = open(directory, O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (series.fd >= 0) {
         series.how = series_file::kind::unnamed;
-        return fchmod(series.fd, mode) == 0;  // the umask does not apply to the older bits
+        return set_mode(series.fd, mode);  // the umask does not apply to the older bits
     }
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
         return false;
@@ -112,8 +121,11 @@ bool open_new_file(series_file& series)
         return false;
     }
     series.fd = mkostemp(series.temporary, O_CLOEXEC);
+    if (series.fd < 0) {
+        return false;
+    }
     series.how = series_file::kind::named;
-    return series.fd >= 0 && fchmod(series.fd, mode) == 0;
+    return set_mode(series.fd, mode);
 }
 
 // Gives the unnamed file a name beside the target, from which rename moves it.
@@ -176,6 +188,9 @@ bool open_series(const char* name, series_file& series, const char*& what)
     if (open_new_file(series)) {
         return true;
     }
+    const int error = errno;
+    discard_series(series);
+    errno = error;
     // The file itself may be writable where its directory is not.
     what = errno == EACCES || errno == EPERM ? "cannot make a new file in its directory" : nullptr;
     return false;
