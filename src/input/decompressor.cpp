@@ -3,6 +3,7 @@
 #include <lzma.h>
 #include <zlib.h>
 #include <zstd.h>
+#include <zstd_errors.h>
 
 #include <cstdint>
 #include <cstring>
@@ -142,15 +143,15 @@ unpack_step unpack_gzip(decompressor& d, const unsigned char* in, std::size_t in
         return {used, produced, false, nullptr};
     }
     return {used, produced, false,
-            z.msg != nullptr        ? z.msg
-            : status == Z_MEM_ERROR ? "out of memory"
-                                    : "corrupt data"};
+            status == Z_MEM_ERROR ? no_memory
+            : z.msg != nullptr    ? z.msg
+                                  : "corrupt data"};
 }
 
 const char* xz_fault(lzma_ret status)
 {
     switch (status) {
-        case LZMA_MEM_ERROR: return "cannot allocate memory";
+        case LZMA_MEM_ERROR: return no_memory;
         case LZMA_FORMAT_ERROR: return "file format not recognized";
         case LZMA_OPTIONS_ERROR: return "unsupported options";
         case LZMA_DATA_ERROR: return "compressed data is corrupt";
@@ -186,7 +187,10 @@ unpack_step unpack_zstd(decompressor& d, const unsigned char* in, std::size_t in
     ZSTD_outBuffer to{out, out_size, 0};
     const std::size_t status = ZSTD_decompressStream(d.zstd, &to, &from);
     if (ZSTD_isError(status) != 0) {
-        return {from.pos, to.pos, false, ZSTD_getErrorName(status)};
+        return {from.pos, to.pos, false,
+                ZSTD_getErrorCode(status) == ZSTD_error_memory_allocation
+                    ? no_memory
+                    : ZSTD_getErrorName(status)};
     }
     // 0: a frame is decoded and flushed whole; another may follow.
     d.frame_open = status != 0;

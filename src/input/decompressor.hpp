@@ -32,6 +32,10 @@ struct unpack_step {
     const char* fault;     // the library's reason when the data is corrupt, else nullptr
 };
 
+// The fault of a step for which the library could not get memory: no fault
+// of the data.
+inline constexpr const char* no_memory = "cannot allocate memory";
+
 // Decompresses from in into out as far as either goes. With last set, no
 // input follows what is given: a stream not finished then is an error.
 unpack_step unpack(decompressor& d, const unsigned char* in, std::size_t in_size, char* out,

@@ -54,7 +54,6 @@ bool tell_format(log_input& input)
     if (input.format != log_format::plain) {
         input.unpack = make_decompressor(input.format);
         if (input.unpack == nullptr) {
-            input.fault = "cannot allocate memory";
             errno = ENOMEM;
             return false;
         }
@@ -91,6 +90,10 @@ ssize_t read_unpacked(log_input& input, char* out, std::size_t size)
                                         input.end - input.begin, out, size, input.raw_ended);
         input.begin += step.used;
         input.finished = step.finished;
+        if (step.fault == no_memory) {
+            errno = ENOMEM;
+            return failed_read(input);
+        }
         if (step.fault != nullptr) {
             return corrupt(input, step.fault);
         }

@@ -21,7 +21,7 @@ struct log_input {
     bool raw_ended;        // the source has no more
     bool finished;         // compressed: the bytes so far are whole streams
     decompressor* unpack;  // compressed: the library's state
-    int error;             // errno of the read that failed
+    int error;             // errno of the read that failed, or ENOMEM
     const char* fault;     // why the compressed data cannot be read, or nullptr
     std::size_t begin;     // raw bytes read ahead and not yet taken: raw + begin to raw + end
     std::size_t end;
@@ -31,8 +31,9 @@ struct log_input {
 void start_log_input(log_input& input, byte_source source);
 
 // Reads at most size bytes of the log: gives a count, 0 at its end, or -1
-// after a failed read (error) or with compressed data that is cut short or
-// corrupt (fault), errno then set to the one or to EBADMSG.
+// after a failed read or a decompressor out of memory (error, ENOMEM), or
+// with compressed data that is cut short or corrupt (fault), errno then set
+// to the error or to EBADMSG.
 ssize_t read_log(log_input& input, char* out, std::size_t size);
 
 // read_log as a byte_source reads, for a reader of the decompressed bytes.
