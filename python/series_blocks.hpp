@@ -25,7 +25,8 @@ static_assert(sizeof(series_row) == 24 && alignof(series_row) == 8);
 // The front end: rows go to rows[count] on until room is reached, which ends
 // the block (room is at least 1). With strict_tally, the first line that is
 // not a record ends it before its row, with refused set and the reason in
-// the tally.
+// the tally. A read that may wait ends it too, with waiting set, so that the
+// run waits for its input outside its turn with the C library's time state.
 struct row_block {
     static constexpr bool converts = true;
 
@@ -34,6 +35,7 @@ struct row_block {
     std::size_t room;
     record_tally* strict_tally;
     bool refused;
+    bool waiting;
 
     template <class level>
     bool take(filter_loop::run_state& run, unsigned window_tokens, const converted_time& converted,
@@ -52,8 +54,12 @@ struct row_block {
         ++count;
         return count < room;
     }
-    // Nothing waits for the rows until the block is full.
-    static bool flush(filter_loop::run_state& /*run*/) { return true; }
+    // Called before a read that may wait.
+    bool flush(filter_loop::run_state& /*run*/)
+    {
+        waiting = true;
+        return false;
+    }
 };
 
 // run_loop with this front end, on the vector target given (one bit of

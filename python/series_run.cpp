@@ -30,7 +30,9 @@ void start_conversion(series_run& r)
 // the process's TZ could not be kept for the turn. A block after another
 // run's turn first puts back the offset of this run's last mktime call,
 // which the conversion keeps (a fresh process's 0 before any call), so that
-// mktime goes on as it would have without the other run.
+// mktime goes on as it would have without the other run. After a read
+// taken outside the turn, the zone file is looked at again before what was
+// read is converted, as the loop does after its own reads.
 std::optional<filter_loop::run_end> convert_block(series_run& r, row_block& block)
 {
     std::optional<filter_loop::run_end> end;
@@ -43,11 +45,26 @@ std::optional<filter_loop::run_end> convert_block(series_run& r, row_block& bloc
             } else if (turn.follows_another_run()) {
                 turn.set_mktime_offset(r.run.local_time.mktime_offset);
             }
+            if (r.read_outside) {
+                follow_zone_file(r.run.local_time);
+                r.read_outside = false;
+            }
             end = run_block(r.run, block, r.target);
         }
     }
     PyEval_RestoreThread(saved);
     return end;
+}
+
+// A read that may wait (a pipe, a named pipe, a file object), taken with
+// the GIL released and outside any turn, so that other runs convert
+// meanwhile.
+void read_outside_turn(series_run& r)
+{
+    PyThreadState* const saved = PyEval_SaveThread();
+    refill(r.run.reader);
+    PyEval_RestoreThread(saved);
+    r.read_outside = true;
 }
 
 // The read that ended the loop early: what the file object raised, the
@@ -107,15 +124,22 @@ bool fill_rows(series_run& r, series_row* rows, std::size_t room, std::size_t& c
 {
     count = 0;
     while (count < room && !r.ended) {
-        row_block block{rows + count, 0, std::min(room - count, rows_between_signal_checks),
-                        r.strict ? &r.tally : nullptr, false};
+        row_block block{rows + count,
+                        0,
+                        std::min(room - count, rows_between_signal_checks),
+                        r.strict ? &r.tally : nullptr,
+                        false,
+                        false};
         const std::optional<filter_loop::run_end> end = convert_block(r, block);
         count += block.count;
-        // The loop stops early only when the block is full; any other end
-        // is the run's.
+        // The loop stops early only when the block is full or its input must
+        // wait; any other end is the run's.
         r.ended = !end || *end != filter_loop::run_end::front_end || block.refused;
         if (r.ended && !check_block_end(r, end, block)) {
             return false;
+        }
+        if (block.waiting) {
+            read_outside_turn(r);
         }
         if (PyErr_CheckSignals() != 0) {
             r.ended = true;

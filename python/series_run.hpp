@@ -45,8 +45,9 @@ struct series_run {
     record_tally tally;
     zone_setting zone;
     bool strict;
-    bool started;  // the zone read and the target chosen, at the first block
-    bool ended;    // the log is read to its end, or the run failed
+    bool started;       // the zone read and the target chosen, at the first block
+    bool ended;         // the log is read to its end, or the run failed
+    bool read_outside;  // the last read was taken outside a turn
     std::int64_t target;
     int fd;          // a path's descriptor, else -1
     PyObject* name;  // a path as given, for messages; else None

@@ -9,6 +9,7 @@ import os
 import pathlib
 import re
 import subprocess
+import threading
 import time
 
 import numpy as np
@@ -117,6 +118,26 @@ def test_iter_series_goes_on_as_one_run_when_another_converts_between_blocks():
         blocks.append(block)
         stamp_series.read_series(b"Sun Oct 26 03:00:00 2014 0 1 2 3 4\n", tz="Europe/Moscow")
     assert formatted(np.concatenate(blocks)) == reference_output(log, "Europe/Moscow")
+
+
+@pytest.mark.parametrize("kind", ["path", "file"])
+def test_a_run_waiting_on_a_pipe_lets_other_runs_convert(kind):
+    read_end, write_end = os.pipe()
+    with open(read_end, "rb", buffering=0) as pipe:
+        source = f"/proc/self/fd/{read_end}" if kind == "path" else pipe
+        blocks = []
+        waiting = threading.Thread(target=lambda: blocks.extend(stamp_series.iter_series(source, tz="UTC")))
+        other = threading.Thread(target=stamp_series.read_series, args=(SAMPLE,))
+        waiting.start()
+        time.sleep(0.2)
+        other.start()
+        other.join(timeout=10)
+        other_finished = not other.is_alive()
+        os.write(write_end, NEW_YORK)
+        os.close(write_end)
+        waiting.join()
+    assert other_finished
+    assert formatted(np.concatenate(blocks)) == reference_output(NEW_YORK, "UTC")
 
 
 def test_tz_converts_in_that_zone_and_restores_the_process_zone(monkeypatch):
