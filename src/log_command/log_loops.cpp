@@ -7,12 +7,10 @@
 #include <hwy/highway.h>
 
 #include "log_command/log_loops.hpp"
+#include "report.hpp"
 #include "simd/kernel-inl.hpp"
 #include "simd/target_table.hpp"
 
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
 
 HWY_BEFORE_NAMESPACE();
 namespace kernel::HWY_NAMESPACE {
@@ -62,14 +60,9 @@ bool record_listing::list_line(filter_loop::run_state& run) const
     char text[4 * shown + 4];
     show_text(line.text, length, shown, text);
     char listed[8192];
-    const int size =
-        std::snprintf(listed, sizeof listed, "%s:%llu: %s: %s\n", name,
-                      static_cast<unsigned long long>(tally.line_number), tally.fault.reason, text);
-    if (size <= 0) {
-        return true;
-    }
-    const std::size_t used = std::min(static_cast<std::size_t>(size), sizeof listed - 1);
-    listed[used - 1] = '\n';  // kept by a name too long for the buffer
-    return write_text(run.writer, listed, used);
+    const std::size_t size =
+        format_line(listed, sizeof listed, "%s:%llu: %s: %s", name,
+                    static_cast<unsigned long long>(tally.line_number), tally.fault.reason, text);
+    return write_text(run.writer, listed, size);
 }
 #endif

@@ -7,9 +7,7 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -147,12 +145,11 @@ int check_log_file(int log_fd, const char* name, log_choices choices)
     series_writer& writer = state->run.writer;
     if (read && count > 0) {
         char summary[8192];
-        const int size =
-            count == 1
-                ? std::snprintf(summary, sizeof summary, "%s: 1 line is not a record\n", name)
-                : std::snprintf(summary, sizeof summary, "%s: %llu lines are not records\n", name,
-                                count);
-        write_text(writer, summary, std::min(static_cast<std::size_t>(size), sizeof summary - 1));
+        const std::size_t size =
+            count == 1 ? format_line(summary, sizeof summary, "%s: 1 line is not a record", name)
+                       : format_line(summary, sizeof summary, "%s: %llu lines are not records",
+                                     name, count);
+        write_text(writer, summary, size);
     }
     if (!flush_series(writer)) {
         report(STDERR_FILENO, program, "standard output: %s", std::strerror(writer.error));
