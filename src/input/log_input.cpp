@@ -89,7 +89,6 @@ ssize_t read_unpacked(log_input& input, char* out, std::size_t size)
         const unpack_step step = unpack(*input.unpack, input.raw + input.begin,
                                         input.end - input.begin, out, size, input.raw_ended);
         input.begin += step.used;
-        input.finished = step.finished;
         if (step.fault == no_memory) {
             errno = ENOMEM;
             return failed_read(input);
@@ -104,7 +103,7 @@ ssize_t read_unpacked(log_input& input, char* out, std::size_t size)
             continue;
         }
         if (input.raw_ended) {
-            return input.finished ? 0 : corrupt(input, "unexpected end of file");
+            return step.finished ? 0 : corrupt(input, "unexpected end of file");
         }
         // The decompressor needs more than it has been given to go on.
         if (input.begin == 0 && input.end == sizeof input.raw) {

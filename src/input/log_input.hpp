@@ -19,7 +19,6 @@ struct log_input {
     log_format format;
     bool started;          // the first bytes have told the format
     bool raw_ended;        // the source has no more
-    bool finished;         // compressed: the bytes so far are whole streams
     decompressor* unpack;  // compressed: the library's state
     int error;             // errno of the read that failed, or ENOMEM
     const char* fault;     // why the compressed data cannot be read, or nullptr

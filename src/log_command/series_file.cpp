@@ -169,11 +169,12 @@ bool open_series(const char* name, series_file& series, const char*& what)
         return true;
     }
     struct stat info {};
-    if (stat(name, &info) == 0 && S_ISDIR(info.st_mode)) {
+    const bool exists = stat(name, &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) {
         errno = EISDIR;
         return false;
     }
-    if (stat(name, &info) == 0 && !S_ISREG(info.st_mode)) {
+    if (exists && !S_ISREG(info.st_mode)) {
         series.fd = open(name, O_WRONLY | O_CLOEXEC);
         series.how = series_file::kind::direct;
         return series.fd >= 0;

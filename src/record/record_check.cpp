@@ -170,12 +170,10 @@ bool explain_record(const char* text, std::size_t length, record_fault& why)
 
 namespace record_check_detail {
 
-piece_verdict tally_slowly(record_tally& tally, const record_line& line, bool whole_line)
+piece_verdict tally_slowly(record_tally& tally, const record_line& line)
 {
     record_fault& why = tally.fault;
-    const bool record = whole_line ? explain_record(line.text, line.length, why)
-                                   : explain_record(line.text, longest_line + 1, why);
-    if (record) {
+    if (explain_record(line.text, line.length, why)) {
         return piece_verdict::record;
     }
     if (tally.non_records++ == 0) {

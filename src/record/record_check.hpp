@@ -83,7 +83,7 @@ inline bool month_is_known(const stamped_record& record)
     return record.month != 8 || (words::load_32(record.month_token) & 0xFFFFFF) == sep;
 }
 
-piece_verdict tally_slowly(record_tally& tally, const record_line& line, bool whole_line);
+piece_verdict tally_slowly(record_tally& tally, const record_line& line);
 
 }  // namespace record_check_detail
 
@@ -108,5 +108,5 @@ inline piece_verdict tally_piece(record_tally& tally, const record_line& line,
         time_columns_hold_digits(record)) {
         return piece_verdict::record;
     }
-    return tally_slowly(tally, line, whole_line);
+    return tally_slowly(tally, line);
 }
