@@ -1,8 +1,6 @@
 #include "raise.hpp"
 #include "series_run.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,13 +57,7 @@ bool open_path(series_run& r, PyObject* path)
     }
     int error = 0;
     PyThreadState* const saved = PyEval_SaveThread();
-    r.fd = open(file, O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    if (r.fd >= 0 && fstat(r.fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        close(r.fd);
-        r.fd = -1;
-        errno = EISDIR;
-    }
+    r.fd = open_log(file);
     error = errno;
     PyEval_RestoreThread(saved);
     return r.fd >= 0 || raise_errno(r, error);

@@ -1,5 +1,9 @@
 #include "input/log_input.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -121,6 +125,20 @@ ssize_t read_log_bytes(void* context, char* buffer, std::size_t size)
 }
 
 }  // namespace
+
+int open_log(const char* path)
+{
+    const int fd = path == nullptr ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return fd;
+    }
+    if (path != nullptr) {
+        close(fd);
+    }
+    errno = EISDIR;
+    return -1;
+}
 
 void start_log_input(log_input& input, byte_source source)
 {

@@ -27,6 +27,11 @@ struct log_input {
     unsigned char raw[raw_buffer_size];
 };
 
+// The log at path open for reading, or standard input for nullptr; -1 with
+// errno set when it cannot be read, EISDIR for a directory, whose reads
+// would fail only later.
+int open_log(const char* path);
+
 void start_log_input(log_input& input, byte_source source);
 
 // Reads at most size bytes of the log: gives a count, 0 at its end, or -1

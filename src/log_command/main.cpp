@@ -2,14 +2,13 @@
 // standard input, every line checked, and exits 0 when the whole log was
 // converted; the series is written whole or not at all. With --check it
 // lists the lines that are not records instead.
+#include "input/log_input.hpp"
 #include "log_command/log_runs.hpp"
 #include "log_command/options.hpp"
 #include "report.hpp"
 #include "simd/targets.hpp"
 #include "time/mktime_check.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,21 +20,6 @@
 #endif
 
 namespace {
-
-// The log open for reading: standard input for "-". A directory is refused
-// here, as its read would fail only later.
-int open_log(const char* log, const char* name)
-{
-    const int fd = std::strcmp(log, "-") == 0 ? STDIN_FILENO : open(log, O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    if (fd >= 0 && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        errno = EISDIR;
-    } else if (fd >= 0) {
-        return fd;
-    }
-    report(STDERR_FILENO, "stamp_series_log", "%s: %s", name, std::strerror(errno));
-    return -1;
-}
 
 int print(const char* text)
 {
@@ -54,8 +38,9 @@ int main(int argc, char** argv)
         case options_verdict::run: break;
     }
     const char* name = std::strcmp(options.log, "-") == 0 ? "standard input" : options.log;
-    const int log_fd = open_log(options.log, name);
+    const int log_fd = open_log(std::strcmp(options.log, "-") == 0 ? nullptr : options.log);
     if (log_fd < 0) {
+        report(STDERR_FILENO, "stamp_series_log", "%s: %s", name, std::strerror(errno));
         return status_failed;
     }
     const log_choices choices{mktime_follows_previous_offset(), best_target(targets_here())};
