@@ -11,7 +11,6 @@
 #include "simd/kernel-inl.hpp"
 #include "simd/target_table.hpp"
 
-
 HWY_BEFORE_NAMESPACE();
 namespace kernel::HWY_NAMESPACE {
 
