@@ -91,7 +91,9 @@ bool take_source(series_run& r, const char* kind, PyObject* source)
     start_log_input(r.input, raw);
     start_reader(r.run.reader, log_bytes(r.input), r.fd);
     // A file object's read may wait, on a pipe or a socket, and has no
-    // descriptor to ask first.
+    // descriptor to ask first: poll ignores the reader's -1 (as POSIX says
+    // it ignores any negative descriptor), so every read counts as one that
+    // may wait.
     r.run.reader.may_wait = r.run.reader.may_wait || r.file.read != nullptr;
     return true;
 }

@@ -38,5 +38,5 @@ void refill(line_reader& reader)
 
 bool input_ready(const line_reader& reader)
 {
-    return !reader.may_wait || (reader.waits_on >= 0 && input_ready(reader.waits_on));
+    return !reader.may_wait || input_ready(reader.waits_on);
 }
