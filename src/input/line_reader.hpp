@@ -19,7 +19,7 @@ struct line_reader {
     static constexpr std::size_t front = record_line::before;
     static constexpr std::size_t back = record_line::max_length + record_line::after;
     byte_source source;
-    int waits_on = -1;      // the descriptor behind the source; poll ignores -1; -1: none to poll, never ready
+    int waits_on = -1;      // the descriptor behind the source; -1 for none, never ready
     bool may_wait = true;   // false for a regular file, which a read never waits for, or memory
     int error = 0;          // errno of a failed read, 0 if none failed
     bool at_end = false;    // nothing more will be read: end of input or a read error
