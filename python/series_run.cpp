@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
 namespace {
 
@@ -26,31 +25,28 @@ void start_conversion(series_run& r)
     r.started = true;
 }
 
-// Converts one block in a turn of its own, the GIL released; nullopt when
-// the process's TZ could not be kept for the turn. A block after another
+// Converts one block in a turn of its own, the GIL released. A block after another
 // run's turn first puts back the offset of this run's last mktime call,
 // which the conversion keeps (a fresh process's 0 before any call), so that
 // mktime goes on as it would have without the other run. After a read
 // taken outside the turn, the zone file is looked at again before what was
 // read is converted, as the loop does after its own reads.
-std::optional<filter_loop::run_end> convert_block(series_run& r, row_block& block)
+filter_loop::run_end convert_block(series_run& r, row_block& block)
 {
-    std::optional<filter_loop::run_end> end;
+    filter_loop::run_end end{};
     PyThreadState* const saved = PyEval_SaveThread();
     {
-        zone_turn turn(r.zone, &r);
-        if (turn.usable()) {
-            if (!r.started) {
-                start_conversion(r);
-            } else if (turn.follows_another_run()) {
-                turn.set_mktime_offset(r.run.local_time.mktime_offset);
-            }
-            if (r.read_outside) {
-                follow_zone_file(r.run.local_time);
-                r.read_outside = false;
-            }
-            end = run_block(r.run, block, r.target);
+        const zone_turn turn(r.zone, &r);
+        if (!r.started) {
+            start_conversion(r);
+        } else if (turn.follows_another_run()) {
+            set_mktime_offset(r.run.local_time.mktime_offset);
         }
+        if (r.read_outside) {
+            follow_zone_file(r.run.local_time);
+            r.read_outside = false;
+        }
+        end = run_block(r.run, block, r.target);
     }
     PyEval_RestoreThread(saved);
     return end;
@@ -96,25 +92,19 @@ bool raise_read_error(series_run& r)
 }
 
 // Raises for a block that ended otherwise than full or at the log's end.
-bool check_block_end(series_run& r, const std::optional<filter_loop::run_end>& end,
-                     const row_block& block)
+bool check_block_end(series_run& r, filter_loop::run_end end, const row_block& block)
 {
-    if (!end) {
-        PyErr_SetString(PyExc_ValueError,
-                        "the process's TZ is longer than a run can keep and restore");
-        return false;
-    }
     if (block.refused) {
         PyErr_Format(PyExc_ValueError, "line %llu is not a record: %s",
                      static_cast<unsigned long long>(r.tally.line_number), r.tally.fault.reason);
         return false;
     }
-    if (*end == filter_loop::run_end::zone_fault) {
+    if (end == filter_loop::run_end::zone_fault) {
         const zone_changes& zone = r.run.local_time.zone;
         PyErr_Format(PyExc_OSError, "%s: %s", zone.fault_file, zone.fault);
         return false;
     }
-    return *end != filter_loop::run_end::input_ended || r.run.reader.error == 0 ||
+    return end != filter_loop::run_end::input_ended || r.run.reader.error == 0 ||
            raise_read_error(r);
 }
 
@@ -130,11 +120,11 @@ bool fill_rows(series_run& r, series_row* rows, std::size_t room, std::size_t& c
                         r.strict ? &r.tally : nullptr,
                         false,
                         false};
-        const std::optional<filter_loop::run_end> end = convert_block(r, block);
+        const filter_loop::run_end end = convert_block(r, block);
         count += block.count;
         // The loop stops early only when the block is full or its input must
         // wait; any other end is the run's.
-        r.ended = !end || *end != filter_loop::run_end::front_end || block.refused;
+        r.ended = end != filter_loop::run_end::front_end || block.refused;
         if (r.ended && !check_block_end(r, end, block)) {
             return false;
         }

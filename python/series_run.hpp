@@ -7,7 +7,7 @@
 #include "input/log_input.hpp"
 #include "record/record_check.hpp"
 #include "series_blocks.hpp"
-#include "zone_turn.hpp"
+#include "time/zone_turn.hpp"
 
 #include <Python.h>
 

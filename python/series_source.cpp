@@ -116,13 +116,9 @@ bool take_zone(series_run& r, PyObject* tz)
         PyErr_SetString(PyExc_ValueError, "tz holds a NUL character");
         return false;
     }
-    const bool kept = zone_setting_of(zone, r.zone);
+    r.zone = {false, true, zone};
     Py_DECREF(encoded);
-    if (!kept) {
-        PyErr_Format(PyExc_ValueError, "the zone is longer than the %zu bytes a run keeps of TZ",
-                     zone_setting_room - 1);
-    }
-    return kept;
+    return true;
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 #include "time/mktime_check.hpp"
 
 #include "time/calendar.hpp"
+#include "time/zone_turn.hpp"
 
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
 
 namespace {
@@ -49,19 +48,10 @@ bool probe()
 
 bool mktime_follows_previous_offset()
 {
-    const char* tz = std::getenv("TZ");
-    char saved[1024];
-    if (tz != nullptr && std::strlen(tz) >= sizeof saved) {
-        return false;  // rather than lose the zone
-    }
-    if (tz != nullptr) {
-        std::strcpy(saved, tz);
-    }
-    setenv("TZ", probe_zone, 1);
-    tzset();
+    const zone_setting saved = process_zone();
+    set_zone({false, true, probe_zone});
     const bool follows = probe();
     offset_of(2001, 1, 15, 12, 0);  // whatever the probes found, leave mktime at offset 0
-    tz != nullptr ? setenv("TZ", saved, 1) : unsetenv("TZ");
-    tzset();
+    set_zone(saved);
     return follows;
 }

@@ -7,5 +7,6 @@
 // successful call, and a failed call leaves that offset alone: the
 // behaviour of GNU libc, which the C standard does not promise. Runs its
 // probes in a zone of its own (standard time at UTC, so that mktime is left
-// with the offset 0 it has in a fresh process) and restores TZ afterwards.
+// with the offset 0 it has in a fresh process) and restores TZ afterwards,
+// whatever its length.
 bool mktime_follows_previous_offset();

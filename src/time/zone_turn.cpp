@@ -1,9 +1,7 @@
-#include "zone_turn.hpp"
+#include "time/zone_turn.hpp"
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 
 namespace {
@@ -18,62 +16,28 @@ struct c_library_time {
     const void* last_holder;
 } c_library_time_state;
 
-bool same_zone(const zone_setting& setting, const char* tz)
+bool same_zone(const zone_setting& a, const zone_setting& b)
 {
-    return setting.set ? tz != nullptr && std::strcmp(tz, setting.value) == 0 : tz == nullptr;
-}
-
-void set_zone(const zone_setting& setting)
-{
-    setting.set ? setenv("TZ", setting.value, 1) : unsetenv("TZ");
-    tzset();
+    return a.set == b.set && (!a.set || a.value == b.value);
 }
 
 }  // namespace
 
-bool zone_setting_of(const char* tz, zone_setting& setting)
+zone_setting process_zone()
 {
-    setting.from_process = false;
-    setting.set = tz != nullptr;
-    setting.value[0] = '\0';
-    if (tz == nullptr) {
-        return true;
-    }
-    const std::size_t length = std::strlen(tz);
-    if (length >= sizeof setting.value) {
-        return false;
-    }
-    std::memcpy(setting.value, tz, length + 1);
-    return true;
-}
-
-zone_turn::zone_turn(zone_setting& setting, const void* holder)
-    : setting_(setting),
-      lock_(c_library_time_state.lock),
-      saved_{},
-      changed_(false),
-      usable_(false),
-      follows_another_(c_library_time_state.last_holder != holder)
-{
-    c_library_time_state.last_holder = holder;
     const char* tz = std::getenv("TZ");
-    if (!zone_setting_of(tz, saved_)) {
-        return;
-    }
-    usable_ = true;
-    // TZ is read here, under the lock, as another run's turn may have set it
-    // for the moment.
-    if (setting.from_process) {
-        setting = saved_;
-    }
-    if (!same_zone(setting, tz)) {
-        set_zone(setting);
-        changed_ = true;
-    }
+    return {false, tz != nullptr, tz != nullptr ? tz : ""};
 }
 
-void zone_turn::set_mktime_offset(std::int64_t offset)
+void set_zone(const zone_setting& setting)
 {
+    setting.set ? setenv("TZ", setting.value.c_str(), 1) : unsetenv("TZ");
+    tzset();
+}
+
+void set_mktime_offset(std::int64_t offset)
+{
+    const zone_setting saved = process_zone();
     // A POSIX offset counts hours west of UTC, as mktime's offset does. The
     // magnitude is taken unsigned, so that no offset overflows it.
     const std::uint64_t seconds =
@@ -91,7 +55,25 @@ void zone_turn::set_mktime_offset(std::int64_t offset)
     request.tm_mday = 15;
     request.tm_hour = 12;
     static_cast<void>(std::mktime(&request));  // what it leaves behind is what counts
-    set_zone(setting_);
+    set_zone(saved);
+}
+
+zone_turn::zone_turn(zone_setting& setting, const void* holder)
+    : lock_(c_library_time_state.lock),
+      saved_(process_zone()),
+      changed_(false),
+      follows_another_(c_library_time_state.last_holder != holder)
+{
+    c_library_time_state.last_holder = holder;
+    // TZ is read here, under the lock, as another run's turn may have set it
+    // for the moment.
+    if (setting.from_process) {
+        setting = saved_;
+    }
+    if (!same_zone(setting, saved_)) {
+        set_zone(setting);
+        changed_ = true;
+    }
 }
 
 zone_turn::~zone_turn()
