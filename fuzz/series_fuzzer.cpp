@@ -6,7 +6,6 @@
 // listing of stamp_series_log --check on that target is not the one the
 // definition of a record gives, line by line.
 #include "child_process.hpp"
-#include "log_command/log_loops.hpp"
 #include "reference_filter.hpp"
 #include "series_filter.hpp"
 #include "simd/targets.hpp"
@@ -35,7 +34,7 @@ const char* const zones[] = {
     "NYE-10NYD,J365/23:30,J1/0:10", "right/Asia/Kathmandu", "EST5EDT"};
 // clang-format on
 
-outcome run(const std::string& input, bool reference, filter_choices choices)
+outcome run_filter(const std::string& input, bool reference, run_choices choices)
 {
     // mktime starts each search from the offset that its previous call found,
     // and an ambiguous first record (tm_isdst -1) depends on it: start both
@@ -67,18 +66,17 @@ outcome run(const std::string& input, bool reference, filter_choices choices)
 // the window scan's word, and the count of lines that are not records.
 std::string quick_listing(const std::string& input, std::int64_t target)
 {
-    static filter_loop::run_state run;  // too large for the fuzzer's stack
-    run = {};
     const int in = memory_file(input);
     const int out = memory_file("");
     if (in < 0 || out < 0) std::abort();
-    start_reader(run.reader, in);
-    run.writer.fd = out;
-    record_listing listing{"log", {}};
-    check_log(run, listing, target);
-    if (!flush_series(run.writer)) std::abort();
+    run_plan plan;
+    plan.form = run_form::listing;
+    plan.output_fd = out;
+    plan.log_name = "log";
+    const run_outcome listed = run_log(descriptor_source(in), plan, {true, target});
+    if (listed.end != run_end::input_ended) std::abort();
     close(in);
-    return contents_of(out) + std::to_string(listing.tally.non_records);
+    return contents_of(out) + std::to_string(listed.non_records);
 }
 
 // The same, made with the definition itself, line by line in pieces of the
@@ -142,8 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     setenv("TZ", zone, 1);
     tzset();
     const std::string input(reinterpret_cast<const char*>(data) + 2, size - 2);
-    const outcome want = run(input, true, {reuse, target});
-    const outcome got = run(input, false, {reuse, target});
+    const outcome want = run_filter(input, true, {reuse, target});
+    const outcome got = run_filter(input, false, {reuse, target});
     const std::string listed = quick_listing(input, target);
     const std::string defined = defined_listing(input);
     if (listed != defined) {

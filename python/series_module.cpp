@@ -1,7 +1,6 @@
 // stamp_series._native: the runs behind stamp_series.read_series and
 // iter_series. A run's rows go straight into the memory of the numpy array
 // that is handed out.
-#include "series_blocks.hpp"
 #include "series_run.hpp"
 
 #include <pybind11/numpy.h>
@@ -84,6 +83,9 @@ private:
     std::size_t bytes_ = 0;
 };
 
+// The choices of the process, made once, when the module is imported.
+run_choices process_choices;
+
 std::unique_ptr<series_run> make_run(const std::string& kind, const py::object& source,
                                      const py::object& name, const py::object& tz, bool strict)
 {
@@ -91,7 +93,8 @@ std::unique_ptr<series_run> make_run(const std::string& kind, const py::object& 
     if (!tz.is_none() && !py::isinstance<py::str>(tz)) {
         throw py::type_error("tz must be a str or None");
     }
-    if (!start_series_run(*run, kind.c_str(), source.ptr(), name.ptr(), tz.ptr(), strict)) {
+    if (!start_series_run(*run, process_choices, kind.c_str(), source.ptr(), name.ptr(), tz.ptr(),
+                          strict)) {
         throw py::error_already_set();
     }
     return run;
@@ -142,6 +145,7 @@ py::object read_block(series_run& r, std::size_t lines)
 
 PYBIND11_MODULE(_native, m)
 {
+    process_choices = choose_run();
     PYBIND11_NUMPY_DTYPE(series_row, elapsed, channel_1, channel_2, channel_3, twice_channel_4);
     m.attr("row_dtype") = py::dtype::of<series_row>();
     py::class_<series_run>(m, "series_run")

@@ -1,18 +1,14 @@
 // One run of the package over one log: where its bytes come from, kept for
-// the run, and the loop's state, which goes on from block to block with one
+// the run, and the core's run, which goes on from block to block with one
 // reference second.
 #pragma once
 
-#include "filter_loop.hpp"
-#include "input/log_input.hpp"
-#include "record/record_check.hpp"
-#include "series_blocks.hpp"
-#include "time/zone_turn.hpp"
+#include "run/log_source.hpp"
+#include "run/run.hpp"
 
 #include <Python.h>
 
 #include <cstddef>
-#include <cstdint>
 
 // The log's bytes in memory (bytes, bytearray, memoryview), held for the run
 // so that a bytearray cannot be resized under it.
@@ -30,27 +26,21 @@ struct kept_exception {
 };
 
 // A binary file object, read through its read method with the GIL taken.
-// What it raised is raised again once the loop has stopped.
+// What it raised is raised again once the run has stopped.
 struct file_object_source {
     PyObject* read;
     bool failed;
     kept_exception failure;
 };
 
-// Made zeroed (value-initialised) and never moved: the reader's source points
+// Made zeroed (value-initialised) and never moved: the run's source points
 // into it. Its references to Python objects are its own.
 struct series_run {
-    filter_loop::run_state run;
-    log_input input;
-    record_tally tally;
-    zone_setting zone;
-    bool strict;
-    bool started;       // the zone read and the target chosen, at the first block
-    bool ended;         // the log is read to its end, or the run failed
-    bool read_outside;  // the last read was taken outside a turn
-    std::int64_t target;
-    int fd;          // a path's descriptor, else -1
-    PyObject* name;  // a path as given, for messages; else None
+    log_source log;
+    log_run* converting;  // the core's run, from start_series_run on
+    bool ended;           // the log is read to its end, or the run failed
+    int fd;               // a path's descriptor, else -1
+    PyObject* name;       // a path as given, for messages; else None
     memory_source memory;
     file_object_source file;
 
@@ -64,10 +54,9 @@ struct series_run {
 // give false with a Python exception set when they fail.
 
 // Kinds of source: "path" (source is os.fsencode of name), "bytes" or
-// "file"; tz is a str or None. Raises as open() does for a path, and
-// ValueError for a zone that TZ cannot hold.
-bool start_series_run(series_run& r, const char* kind, PyObject* source, PyObject* name,
-                      PyObject* tz, bool strict);
+// "file"; tz is a str or None. Raises as open() does for a path.
+bool start_series_run(series_run& r, run_choices choices, const char* kind, PyObject* source,
+                      PyObject* name, PyObject* tz, bool strict);
 
 // Fills up to room rows and counts them, fewer only at the log's end. The
 // GIL is released while a block is converted; between blocks a signal

@@ -63,8 +63,8 @@ bool open_path(series_run& r, PyObject* path)
     return r.fd >= 0 || raise_errno(r, error);
 }
 
-// The source's bytes, decompressed where they are compressed, for the reader.
-bool take_source(series_run& r, const char* kind, PyObject* source)
+// The source's bytes, decompressed where they are compressed, for the run.
+bool take_source(series_run& r, const char* kind, PyObject* source, run_source& taken)
 {
     byte_source raw{};
     if (std::strcmp(kind, "path") == 0) {
@@ -88,35 +88,32 @@ bool take_source(series_run& r, const char* kind, PyObject* source)
         PyErr_Format(PyExc_TypeError, "unknown kind of source: %s", kind);
         return false;
     }
-    start_log_input(r.input, raw);
-    start_reader(r.run.reader, log_bytes(r.input), r.fd);
+    taken = start_log_source(r.log, raw, r.fd);
     // A file object's read may wait, on a pipe or a socket, and has no
-    // descriptor to ask first: poll ignores the reader's -1 (as POSIX says
-    // it ignores any negative descriptor), so every read counts as one that
-    // may wait.
-    r.run.reader.may_wait = r.run.reader.may_wait || r.file.read != nullptr;
+    // descriptor to ask first: every read counts as one that may wait.
+    taken.always_may_wait = r.file.read != nullptr;
     return true;
 }
 
 // The run's zone: tz, or without it the process's zone as the run's first
 // turn finds it, for the whole run.
-bool take_zone(series_run& r, PyObject* tz)
+bool take_zone(PyObject* tz, zone_setting& zone)
 {
     if (tz == Py_None) {
-        r.zone.from_process = true;
+        zone.from_process = true;
         return true;
     }
     PyObject* encoded = PyUnicode_EncodeFSDefault(tz);
     if (encoded == nullptr) {
         return false;
     }
-    const char* zone = PyBytes_AS_STRING(encoded);
-    if (std::strlen(zone) != static_cast<std::size_t>(PyBytes_GET_SIZE(encoded))) {
+    const char* value = PyBytes_AS_STRING(encoded);
+    if (std::strlen(value) != static_cast<std::size_t>(PyBytes_GET_SIZE(encoded))) {
         Py_DECREF(encoded);
         PyErr_SetString(PyExc_ValueError, "tz holds a NUL character");
         return false;
     }
-    r.zone = {false, true, zone};
+    zone = {false, true, value};
     Py_DECREF(encoded);
     return true;
 }
@@ -125,13 +122,14 @@ bool take_zone(series_run& r, PyObject* tz)
 
 series_run::~series_run()
 {
+    end_run(converting);
     if (memory.held) {
         PyBuffer_Release(&memory.view);
     }
     if (fd >= 0) {
         close(fd);
     }
-    end_log_input(input);
+    end_log_source(log);
     Py_XDECREF(name);
     Py_XDECREF(file.read);
     Py_XDECREF(file.failure.type);
@@ -139,12 +137,20 @@ series_run::~series_run()
     Py_XDECREF(file.failure.trace);
 }
 
-bool start_series_run(series_run& r, const char* kind, PyObject* source, PyObject* name,
-                      PyObject* tz, bool strict)
+bool start_series_run(series_run& r, run_choices choices, const char* kind, PyObject* source,
+                      PyObject* name, PyObject* tz, bool strict)
 {
     r.fd = -1;
     Py_INCREF(name);
     r.name = name;
-    r.strict = strict;
-    return take_zone(r, tz) && take_source(r, kind, source);
+    run_plan plan;
+    plan.form = run_form::rows;
+    plan.rule = strict ? record_rule::every_line : record_rule::none;
+    plan.shared_process = true;
+    run_source taken;
+    if (!take_zone(tz, plan.zone) || !take_source(r, kind, source, taken)) {
+        return false;
+    }
+    r.converting = start_run(taken, plan, choices);
+    return r.converting != nullptr || raise_errno(r, ENOMEM);
 }

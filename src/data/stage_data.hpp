@@ -149,3 +149,15 @@ struct converted_time {
     std::time_t record_seconds;  // whole seconds, as mktime gives them
     double record_time;          // record_seconds + milliseconds * 0.001
 };
+
+// One line of the series as numbers, for a front end that keeps them rather
+// than text: the numbers of the filter's output line, in its order, with no
+// padding between them (the Python package's numpy dtype names them).
+struct series_row {
+    double elapsed;  // the very double the filter prints with "%.3f"
+    std::int32_t channel_1;
+    std::int32_t channel_2;
+    std::int32_t channel_3;
+    std::int32_t twice_channel_4;  // wrapped in 32 bits, as the filter wraps it
+};
+static_assert(sizeof(series_row) == 24 && alignof(series_row) == 8);

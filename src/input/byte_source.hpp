@@ -15,6 +15,10 @@ struct byte_source {
     // -1 with errno set.
     ssize_t (*read)(void* context, char* buffer, std::size_t size) = nullptr;
     void* context = nullptr;
+    // After a failed read: the reason when the bytes themselves are at fault
+    // (a compressed log cut short or corrupt), with the name of their format
+    // in *format; nullptr for any other failure, or where this is null.
+    const char* (*fault)(const void* context, const char** format) = nullptr;
 };
 
 inline ssize_t read_source(const byte_source& source, char* buffer, std::size_t size)

@@ -124,6 +124,15 @@ ssize_t read_log_bytes(void* context, char* buffer, std::size_t size)
     return read_log(*static_cast<log_input*>(context), buffer, size);
 }
 
+const char* log_bytes_fault(const void* context, const char** format)
+{
+    const log_input& input = *static_cast<const log_input*>(context);
+    if (input.fault != nullptr) {
+        *format = format_name(input.format);
+    }
+    return input.fault;
+}
+
 }  // namespace
 
 int open_log(const char* path)
@@ -160,7 +169,7 @@ ssize_t read_log(log_input& input, char* out, std::size_t size)
 
 byte_source log_bytes(log_input& input)
 {
-    return {-1, read_log_bytes, &input};
+    return {-1, read_log_bytes, &input, log_bytes_fault};
 }
 
 void end_log_input(log_input& input)

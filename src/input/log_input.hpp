@@ -40,7 +40,8 @@ void start_log_input(log_input& input, byte_source source);
 // to the error or to EBADMSG.
 ssize_t read_log(log_input& input, char* out, std::size_t size);
 
-// read_log as a byte_source reads, for a reader of the decompressed bytes.
+// read_log as a byte_source reads, for a reader of the decompressed bytes,
+// with the fault of compressed data that is cut short or corrupt.
 byte_source log_bytes(log_input& input);
 
 void end_log_input(log_input& input);

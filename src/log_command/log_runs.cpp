@@ -1,9 +1,8 @@
 #include "log_command/log_runs.hpp"
 
-#include "input/log_input.hpp"
-#include "log_command/log_loops.hpp"
 #include "log_command/series_file.hpp"
-#include "report.hpp"
+#include "run/log_source.hpp"
+#include "series/report.hpp"
 
 #include <unistd.h>
 
@@ -16,85 +15,70 @@ namespace {
 
 constexpr const char* program = "stamp_series_log";
 
-// A run over a log: the loop's state and the log's decompressed bytes,
-// made once (about 300 KiB, too much for some stacks).
-struct log_run {
-    filter_loop::run_state run;
-    log_input input;
-};
-
-std::unique_ptr<log_run> start_log_run(int log_fd, int output_fd)
+// A run over the log, its bytes decompressed where they are compressed.
+run_outcome run_over_log(int log_fd, const run_plan& plan, run_choices choices)
 {
-    std::unique_ptr<log_run> state(new (std::nothrow) log_run{});
-    if (state == nullptr) {
-        report(STDERR_FILENO, program, "%s", std::strerror(ENOMEM));
-        return state;
+    const std::unique_ptr<log_source> log(new (std::nothrow) log_source{});
+    if (log == nullptr) {
+        return outcome_of(run_end::read_failed, ENOMEM);
     }
-    start_log_input(state->input, byte_source{log_fd});
-    start_reader(state->run.reader, log_bytes(state->input), log_fd);
-    state->run.writer.fd = output_fd;
-    state->run.writer.line_by_line = output_fd == STDOUT_FILENO && isatty(output_fd) == 1;
-    return state;
+    run_outcome outcome =
+        run_log(start_log_source(*log, byte_source{log_fd}, log_fd), plan, choices);
+    end_log_source(*log);
+    return outcome;
 }
 
-// The read failure of a run, if any, in one line naming the log.
-bool read_whole(const log_run& state, const char* name)
+// What stopped the run short, in one line naming the log, the zone file or
+// the output; false when the whole log was read.
+bool report_failure(const run_outcome& o, const char* name, const char* output_name)
 {
-    const int error = state.run.reader.error;
-    if (error == 0) {
-        return true;
+    switch (o.end) {
+        case run_end::more:
+        case run_end::input_ended: return false;
+        case run_end::read_failed:
+            report(STDERR_FILENO, program, "%s: %s", name, std::strerror(o.error));
+            break;
+        case run_end::compressed_fault:
+            report(STDERR_FILENO, program, "%s: %s data: %s", name, o.format, o.fault);
+            break;
+        case run_end::zone_fault:
+            report(STDERR_FILENO, program, "%s: %s", o.zone_file.c_str(), o.fault);
+            break;
+        case run_end::output_failed:
+            report(STDERR_FILENO, program, "%s: %s", output_name, std::strerror(o.error));
+            break;
+        case run_end::not_a_record:
+            if (o.line_number == 1) {
+                report(STDERR_FILENO, program,
+                       "%s:1: not a record (%s); every time would count from it; see --check", name,
+                       o.reason.reason);
+            } else {
+                report(STDERR_FILENO, program, "%s:%llu: not a record (%s), and --strict was given",
+                       name, static_cast<unsigned long long>(o.line_number), o.reason.reason);
+            }
+            break;
     }
-    if (state.input.fault != nullptr) {
-        report(STDERR_FILENO, program, "%s: %s data: %s", name, format_name(state.input.format),
-               state.input.fault);
-    } else {
-        report(STDERR_FILENO, program, "%s: %s", name, std::strerror(error));
-    }
-    return false;
-}
-
-// Everything that can stop a conversion short, reported in one line.
-bool converted_whole(log_run& state, const checked_series& out, filter_loop::run_end end,
-                     const char* name, const char* series_name)
-{
-    const record_tally& tally = out.tally;
-    if (end == filter_loop::run_end::zone_fault) {
-        const zone_changes& zone = state.run.local_time.zone;
-        report(STDERR_FILENO, program, "%s: %s", zone.fault_file, zone.fault);
-    } else if (out.refused && tally.line_number == 1) {
-        report(STDERR_FILENO, program,
-               "%s:1: not a record (%s); every time would count from it; see --check", name,
-               tally.fault.reason);
-    } else if (out.refused) {
-        report(STDERR_FILENO, program, "%s:%llu: not a record (%s), and --strict was given", name,
-               static_cast<unsigned long long>(tally.line_number), tally.fault.reason);
-    } else if (!flush_series(state.run.writer)) {
-        report(STDERR_FILENO, program, "%s: %s", series_name,
-               std::strerror(state.run.writer.error));
-    } else {
-        return read_whole(state, name);
-    }
-    return false;
+    return true;
 }
 
 // The warning of a conversion that went through lines that are not records.
-void warn_of_non_records(const record_tally& tally, const char* name)
+void warn_of_non_records(const run_outcome& o, const char* name)
 {
-    const auto count = static_cast<unsigned long long>(tally.non_records);
-    const auto first = static_cast<unsigned long long>(tally.first_non_record);
+    const auto count = static_cast<unsigned long long>(o.non_records);
+    const auto first = static_cast<unsigned long long>(o.first_non_record);
     if (count == 1) {
         report(STDERR_FILENO, program, "%s: 1 line is not a record (line %llu: %s); see --check",
-               name, first, tally.first_fault.reason);
+               name, first, o.first_fault.reason);
     } else if (count > 1) {
         report(STDERR_FILENO, program,
                "%s: %llu lines are not records (the first, line %llu: %s); see --check", name,
-               count, first, tally.first_fault.reason);
+               count, first, o.first_fault.reason);
     }
 }
 
 }  // namespace
 
-int convert_log_file(const log_options& options, int log_fd, const char* name, log_choices choices)
+int convert_log_file(const log_options& options, int log_fd, const char* name, run_choices choices)
 {
     const bool to_output = std::strcmp(options.series, "-") == 0;
     const char* series_name = to_output ? "standard output" : options.series;
@@ -109,17 +93,12 @@ int convert_log_file(const log_options& options, int log_fd, const char* name, l
                what != nullptr ? ": " : "", std::strerror(errno));
         return status_failed;
     }
-    const std::unique_ptr<log_run> state = start_log_run(log_fd, series.fd);
-    if (state == nullptr) {
-        discard_series(series);
-        return status_failed;
-    }
-    start_local_time(state->run.local_time, choices.reuse_mktime_answers);
-    checked_series out{options.strict, false, {}};
-    const filter_loop::run_end end = convert_log(state->run, out, choices.target);
-    const bool whole = converted_whole(*state, out, end, name, series_name);
-    end_log_input(state->input);
-    if (!whole) {
+    run_plan plan;
+    plan.rule = options.strict ? record_rule::every_line : record_rule::first_line;
+    plan.output_fd = series.fd;
+    plan.line_by_line = series.fd == STDOUT_FILENO && isatty(series.fd) == 1;
+    const run_outcome outcome = run_over_log(log_fd, plan, choices);
+    if (report_failure(outcome, name, series_name)) {
         discard_series(series);
         return status_failed;
     }
@@ -127,33 +106,28 @@ int convert_log_file(const log_options& options, int log_fd, const char* name, l
         report(STDERR_FILENO, program, "%s: %s", series_name, std::strerror(errno));
         return status_failed;
     }
-    warn_of_non_records(out.tally, name);
+    warn_of_non_records(outcome, name);
     return status_done;
 }
 
-int check_log_file(int log_fd, const char* name, log_choices choices)
+int check_log_file(int log_fd, const char* name, run_choices choices)
 {
-    const std::unique_ptr<log_run> state = start_log_run(log_fd, STDOUT_FILENO);
-    if (state == nullptr) {
+    run_plan plan;
+    plan.form = run_form::listing;
+    plan.output_fd = STDOUT_FILENO;
+    plan.log_name = name;
+    const run_outcome outcome = run_over_log(log_fd, plan, choices);
+    if (report_failure(outcome, name, "standard output")) {
         return status_failed;
     }
-    record_listing out{name, {}};
-    check_log(state->run, out, choices.target);
-    const bool read = read_whole(*state, name);
-    end_log_input(state->input);
-    const auto count = static_cast<unsigned long long>(out.tally.non_records);
-    series_writer& writer = state->run.writer;
-    if (read && count > 0) {
-        char summary[8192];
-        const std::size_t size =
-            count == 1 ? format_line(summary, sizeof summary, "%s: 1 line is not a record", name)
-                       : format_line(summary, sizeof summary, "%s: %llu lines are not records",
-                                     name, count);
-        write_text(writer, summary, size);
-    }
-    if (!flush_series(writer)) {
-        report(STDERR_FILENO, program, "standard output: %s", std::strerror(writer.error));
+    const auto count = static_cast<unsigned long long>(outcome.non_records);
+    const int error =
+        count == 0   ? 0
+        : count == 1 ? print_line(STDOUT_FILENO, "%s: 1 line is not a record", name)
+                     : print_line(STDOUT_FILENO, "%s: %llu lines are not records", name, count);
+    if (error != 0) {
+        report(STDERR_FILENO, program, "standard output: %s", std::strerror(error));
         return status_failed;
     }
-    return read && count == 0 ? status_done : status_failed;
+    return count == 0 ? status_done : status_failed;
 }

@@ -3,19 +3,12 @@
 #pragma once
 
 #include "log_command/options.hpp"
-
-#include <cstdint>
-
-// What main decides before a run, as for the filter.
-struct log_choices {
-    bool reuse_mktime_answers;
-    std::int64_t target;
-};
+#include "run/run.hpp"
 
 inline constexpr int status_done = 0;
 inline constexpr int status_failed = 1;
 inline constexpr int status_usage = 2;
 
 // The log named in options, open as log_fd and named `name` in messages.
-int convert_log_file(const log_options& options, int log_fd, const char* name, log_choices choices);
-int check_log_file(int log_fd, const char* name, log_choices choices);
+int convert_log_file(const log_options& options, int log_fd, const char* name, run_choices choices);
+int check_log_file(int log_fd, const char* name, run_choices choices);

@@ -2,12 +2,10 @@
 // standard input, every line checked, and exits 0 when the whole log was
 // converted; the series is written whole or not at all. With --check it
 // lists the lines that are not records instead.
-#include "input/log_input.hpp"
 #include "log_command/log_runs.hpp"
 #include "log_command/options.hpp"
-#include "report.hpp"
-#include "simd/targets.hpp"
-#include "time/mktime_check.hpp"
+#include "run/log_source.hpp"
+#include "series/report.hpp"
 
 #include <unistd.h>
 
@@ -43,7 +41,7 @@ int main(int argc, char** argv)
         report(STDERR_FILENO, "stamp_series_log", "%s: %s", name, std::strerror(errno));
         return status_failed;
     }
-    const log_choices choices{mktime_follows_previous_offset(), best_target(targets_here())};
+    const run_choices choices = choose_run();
     return options.check ? check_log_file(log_fd, name, choices)
                          : convert_log_file(options, log_fd, name, choices);
 }

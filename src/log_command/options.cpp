@@ -1,6 +1,6 @@
 #include "log_command/options.hpp"
 
-#include "report.hpp"
+#include "series/report.hpp"
 
 #include <cstring>
 

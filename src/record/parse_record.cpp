@@ -105,7 +105,9 @@ std::int32_t column_pair(const char* token, int first)
 
 namespace parse_record_detail {
 
-void scan_tokens(const char* p, const char* end, stamped_record& record)
+// Kept out of the loops, which inline all else: the scan of a line of an
+// unusual shape.
+[[gnu::noinline]] void scan_tokens(const char* p, const char* end, stamped_record& record)
 {
     text_view text{p, end};
     // Slot after slot, up to the first that the text does not fill.

@@ -170,7 +170,9 @@ bool explain_record(const char* text, std::size_t length, record_fault& why)
 
 namespace record_check_detail {
 
-piece_verdict tally_slowly(record_tally& tally, const record_line& line)
+// Kept out of the loops, which inline all else: the look at a line that
+// may not be a record.
+[[gnu::noinline]] piece_verdict tally_slowly(record_tally& tally, const record_line& line)
 {
     record_fault& why = tally.fault;
     if (explain_record(line.text, line.length, why)) {

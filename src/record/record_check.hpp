@@ -48,6 +48,13 @@ struct record_tally {
     record_fault fault;  // why the last line found not to be a record is not one
 };
 
+// Which lines of a log must be records, for a run that checks them.
+enum class record_rule {
+    none,        // none: the lines are not checked (the filter)
+    first_line,  // the first, since every time counts from it; the others are counted
+    every_line,  // every one (--strict, strict=True)
+};
+
 enum class piece_verdict {
     record,          // a whole line, and a record
     not_a_record,    // the first piece of a line that is not a record

@@ -1,6 +1,7 @@
 #include "time/local_time.hpp"
 
 #include "time/calendar.hpp"
+#include "time/zone_turn.hpp"
 
 // Why a reused answer is exact. Take a request (L, f): a local time L whose
 // minute and second are 0 to 59, within the hour that starts at H, and a
@@ -86,8 +87,9 @@ verified_hour check_hour(local_time_state& state, std::uint64_t date, std::uint6
 }
 
 // The verified hour that holds the request, or nullptr when the request must
-// go to mktime itself.
-const verified_hour* find_hour(local_time_state& state)
+// go to mktime itself. Kept out of the loops, which inline all else: once an
+// hour of records.
+[[gnu::noinline]] const verified_hour* find_hour(local_time_state& state)
 {
     const std::tm& f = state.calendar_fields;
     if (!state.mktime_offset_known || (f.tm_isdst != 0 && f.tm_isdst != 1) ||
@@ -108,10 +110,15 @@ const verified_hour* find_hour(local_time_state& state)
 }
 
 // mktime itself, noting the starting offset it leaves for its next call.
-std::time_t call_mktime(local_time_state& state)
+// Kept out of the loops, which inline all else.
+[[gnu::noinline]] std::time_t call_mktime(local_time_state& state)
 {
     std::tm& f = state.calendar_fields;
     const std::tm requested = f;
+    if (state.restore_mktime_offset) {
+        set_mktime_offset(state.mktime_offset);
+        state.restore_mktime_offset = false;
+    }
     f.tm_yday = -1;  // mktime fills it in only when it succeeds
     const std::time_t seconds = std::mktime(&f);
     if (f.tm_yday < 0) {
@@ -161,6 +168,7 @@ void start_local_time(local_time_state& state, bool reuse_answers)
     state.reuse_allowed = reuse_answers;
     state.mktime_offset = 0;
     state.mktime_offset_known = false;
+    state.restore_mktime_offset = false;
     // The stamp before the C library and the model read the file: a change
     // after it shows at the first look.
     start_zone_watch(state.watch);
@@ -168,7 +176,8 @@ void start_local_time(local_time_state& state, bool reuse_answers)
     read_zone(state);
 }
 
-void follow_zone_file(local_time_state& state)
+// Kept out of the loops, which inline all else: once a read of input.
+[[gnu::noinline]] void follow_zone_file(local_time_state& state)
 {
     if (state.watch.active && zone_file_changed(state.watch)) {
         tzset();  // the C library's own check, which now reads the file again

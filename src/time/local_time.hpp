@@ -49,6 +49,9 @@ struct local_time_state {
     // previous successful call, where it is known.
     std::int64_t mktime_offset;
     bool mktime_offset_known;
+    // mktime's memory may have been moved since this conversion's last call
+    // (by another run's calls): the next call puts mktime_offset back first.
+    bool restore_mktime_offset;
 
     verified_hour hours[verified_hour_slots];
     std::size_t last_hour;  // the slot used last: most records fall in it again

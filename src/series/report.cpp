@@ -1,4 +1,6 @@
-#include "report.hpp"
+#include "series/report.hpp"
+
+#include "input/fd_io.hpp"
 
 #include <unistd.h>
 
@@ -50,4 +52,15 @@ std::size_t format_line(char* out, std::size_t size, const char* format, ...)
     const std::size_t length = format_line_of(out, size, format, parts);
     va_end(parts);
     return length;
+}
+
+// NOLINTNEXTLINE(cert-dcl50-cpp)
+int print_line(int fd, const char* format, ...)
+{
+    char line[8192];
+    std::va_list parts;
+    va_start(parts, format);
+    const std::size_t length = format_line_of(line, sizeof line, format, parts);
+    va_end(parts);
+    return write_all(fd, line, length);
 }

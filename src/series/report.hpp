@@ -1,5 +1,6 @@
 // A front end's messages: one line on standard error, the program's name
-// first, as "stamp_series: write error: No space left on device".
+// first, as "stamp_series: write error: No space left on device"; and other
+// lines of text a front end writes itself.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,10 @@
 // the write itself fails.
 [[gnu::format(printf, 3, 4)]] void report(int error_fd, const char* program, const char* format,
                                           ...);
+
+// Writes the formatted text as one line, in one write, cut short as report
+// cuts it. Gives 0, or the errno of the write that failed.
+[[gnu::format(printf, 2, 3)]] int print_line(int fd, const char* format, ...);
 
 // The formatted text and a newline as one line in out, which has room for
 // size bytes (at least 2): cut short where it does not fit, the newline kept.
