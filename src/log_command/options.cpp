@@ -2,6 +2,8 @@
 
 #include "series/report.hpp"
 
+#include <getopt.h>
+
 #include <cstring>
 
 namespace {
@@ -15,35 +17,41 @@ options_verdict usage_error(int error_fd, const char* what, const char* argument
     return options_verdict::usage_error;
 }
 
+// An option that getopt_long refused; `last` is the argument it looked at
+// last. A short option is named alone, as it may stand in a cluster.
+options_verdict option_error(int error_fd, const char* last)
+{
+    if (std::strncmp(last, "--", 2) == 0) {
+        return usage_error(
+            error_fd,
+            std::strchr(last, '=') != nullptr ? "no argument is taken by" : "unknown option", last);
+    }
+    const char short_option[] = {'-', static_cast<char>(optopt), '\0'};
+    return usage_error(error_fd, "unknown option", short_option);
+}
+
 }  // namespace
 
 options_verdict read_options(int argc, char** argv, log_options& options, int error_fd)
 {
-    int at = 1;
-    for (; at < argc; ++at) {
-        const char* a = argv[at];
-        if (std::strcmp(a, "--") == 0) {
-            ++at;
-            break;
-        }
-        if (a[0] != '-' || a[1] == '\0') {
-            break;  // an operand; "-" is standard input
-        }
-        if (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0) {
-            return options_verdict::help;
-        }
-        if (std::strcmp(a, "--version") == 0) {
-            return options_verdict::version;
-        }
-        if (std::strcmp(a, "--check") == 0) {
-            options.check = true;
-        } else if (std::strcmp(a, "--strict") == 0) {
-            options.strict = true;
-        } else {
-            return usage_error(error_fd, "unknown option", a);
+    enum : int { check = 256, strict, version };
+    const option long_options[] = {{"check", no_argument, nullptr, check},
+                                   {"strict", no_argument, nullptr, strict},
+                                   {"help", no_argument, nullptr, 'h'},
+                                   {"version", no_argument, nullptr, version},
+                                   {nullptr, 0, nullptr, 0}};
+    opterr = 0;  // the messages below name the option as given
+    optind = 1;
+    for (int got = 0; (got = getopt_long(argc, argv, ":h", long_options, nullptr)) != -1;) {
+        switch (got) {
+            case 'h': return options_verdict::help;
+            case version: return options_verdict::version;
+            case check: options.check = true; break;
+            case strict: options.strict = true; break;
+            default: return option_error(error_fd, argv[optind - 1]);
         }
     }
-    const int operands = argc - at;
+    const int operands = argc - optind;
     if (operands == 0) {
         report(error_fd, program, "no log given");
         report(error_fd, program, "try 'stamp_series_log --help' for more information");
@@ -53,11 +61,11 @@ options_verdict read_options(int argc, char** argv, log_options& options, int er
     if (operands > most) {
         return usage_error(error_fd,
                            options.check ? "--check takes no series, yet got" : "extra operand",
-                           argv[at + most]);
+                           argv[optind + most]);
     }
-    options.log = argv[at];
+    options.log = argv[optind];
     if (operands == 2) {
-        options.series = argv[at + 1];
+        options.series = argv[optind + 1];
     }
     return options_verdict::run;
 }
