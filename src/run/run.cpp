@@ -21,6 +21,7 @@ struct log_run {
     run_loop::text_lines<true> checked_text;
     run_loop::row_lines rows;
     run_loop::listed_lines listing;
+    boundary_state from;  // the plan's, kept here for its first turn
     const char* (*source_fault)(const void*, const char**);
     const void* source_context;
     bool started;       // the conversion is set up: at the start, or a shared run's first turn
@@ -31,12 +32,23 @@ struct log_run {
 
 namespace {
 
+// The conversion set up, from the plan's state where it gives one.
 void start_conversion(log_run& r)
 {
-    start_local_time(r.state.local_time, r.choices.reuse_mktime_answers);
+    run_loop::run_state& s = r.state;
+    start_local_time(s.local_time, r.choices.reuse_mktime_answers);
     // A shared run's first record converts as in a fresh process, whatever
-    // the process's other runs left behind.
-    r.state.local_time.restore_mktime_offset = r.plan.shared_process;
+    // the process's other runs left behind; a run from a given state goes on
+    // from its memory of mktime's offset, whatever this process's is.
+    s.local_time.restore_mktime_offset = r.plan.shared_process || r.plan.from != nullptr;
+    if (const boundary_state* from = r.plan.from) {
+        s.record = from->record;
+        s.local_time.calendar_fields.tm_isdst = from->isdst;
+        s.local_time.mktime_offset = from->mktime_offset;
+        s.local_time.mktime_offset_known = from->mktime_offset_known && s.local_time.reuse_answers;
+        s.referenced = from->referenced;
+        s.reference_second = from->reference_second;
+    }
     r.started = true;
 }
 
@@ -143,6 +155,10 @@ log_run* start_run(const run_source& source, const run_plan& plan, run_choices c
         return nullptr;
     }
     r->plan = plan;
+    if (plan.from != nullptr) {
+        r->from = *plan.from;
+        r->plan.from = &r->from;
+    }
     r->choices = choices;
     r->loops = &run_loop::loops_on(choices.target);
     start_reader(r->state.reader, source.bytes, source.waits_on);
@@ -181,6 +197,17 @@ run_outcome drive_run(log_run& r, series_row* rows, std::size_t room, std::size_
         *count = r.rows.count;
     }
     return r.outcome;
+}
+
+boundary_state run_boundary(const log_run& r)
+{
+    const run_loop::run_state& s = r.state;
+    return {s.record,
+            s.local_time.calendar_fields.tm_isdst,
+            s.local_time.mktime_offset,
+            s.local_time.mktime_offset_known,
+            s.referenced,
+            s.reference_second};
 }
 
 void end_run(log_run* r)

@@ -10,6 +10,7 @@
 #include "data/stage_data.hpp"
 #include "input/byte_source.hpp"
 #include "record/record_check.hpp"
+#include "run/boundary_state.hpp"
 #include "time/zone_turn.hpp"
 
 #include <cstddef>
@@ -57,6 +58,9 @@ struct run_plan {
     // does.
     bool shared_process = false;
     zone_setting zone;
+    // The state the run starts from, as another run ended in it; nullptr for
+    // the state of a fresh process.
+    const boundary_state* from = nullptr;
 };
 
 // How a run ended, or that it has not.
@@ -107,6 +111,9 @@ log_run* start_run(const run_source& source, const run_plan& plan, run_choices c
 // read's.
 run_outcome drive_run(log_run& r, series_row* rows = nullptr, std::size_t room = 0,
                       std::size_t* count = nullptr);
+
+// The state the run is in after the lines it has taken.
+boundary_state run_boundary(const log_run& r);
 
 void end_run(log_run* r);
 
