@@ -65,25 +65,34 @@ std::size_t find_newline(const char* p, std::size_t limit)
     return limit;
 }
 
-// The next piece that has been read, handed out in place. NUL bytes in the
-// input count as bytes. A last piece without a newline is given at the end
-// of input, but dropped after a read error. False when no complete piece has
-// been read: then the input has ended (at_end) or must be refilled. A piece
-// is complete as soon as its newline has arrived, as it is for a line typed
-// at a terminal or appended to a followed log.
-template <class level>
-bool take_piece(line_reader& reader, record_line& line)
+// The length of the piece that starts at `start`, with `available` bytes
+// (at most 130) read from there on: it ends after the first newline. NUL
+// bytes count as bytes. A piece is complete as soon as its newline has
+// arrived, as it is for a line typed at a terminal or appended to a followed
+// log; a last piece without one only where input_ended() says the input has
+// ended, which is asked only then. 0 when no complete piece has been read.
+template <class level, class ended>
+std::size_t piece_length(const char* start, std::size_t available, ended input_ended)
 {
-    const std::size_t available = std::min(reader.end - reader.begin, record_line::max_length);
-    const char* start = reader.data() + reader.begin;
     const std::size_t newline = find_newline<level>(start, available);
     std::size_t length = newline + 1;
     if (newline == available) {
-        // A full piece without a newline, or the last piece, which needs
-        // none unless a failed read cut it short.
-        const bool last = reader.at_end && reader.error == 0;
-        length = available == record_line::max_length || last ? available : 0;
+        length = available == record_line::max_length || input_ended() ? available : 0;
     }
+    return length;
+}
+
+// The next piece that has been read, handed out in place. A last piece
+// without a newline is given at the end of input, but dropped after a read
+// error. False when no complete piece has been read: then the input has
+// ended (at_end) or must be refilled.
+template <class level>
+bool take_piece(line_reader& reader, record_line& line)
+{
+    const char* start = reader.data() + reader.begin;
+    const std::size_t length =
+        piece_length<level>(start, std::min(reader.end - reader.begin, record_line::max_length),
+                            [&reader] { return reader.at_end && reader.error == 0; });
     if (length == 0) {
         return false;
     }

@@ -15,6 +15,15 @@ namespace {
 
 constexpr const char* program = "stamp_series_log";
 
+// The threads of the run, and its chunks' size.
+run_plan threads_of(const log_options& options)
+{
+    run_plan plan;
+    plan.threads = options.threads != 0 ? options.threads : processors_available();
+    plan.chunk_size = options.chunk_size;
+    return plan;
+}
+
 // A run over the log, its bytes decompressed where they are compressed.
 run_outcome run_over_log(int log_fd, const run_plan& plan, run_choices choices)
 {
@@ -93,7 +102,7 @@ int convert_log_file(const log_options& options, int log_fd, const char* name, r
                what != nullptr ? ": " : "", std::strerror(errno));
         return status_failed;
     }
-    run_plan plan;
+    run_plan plan = threads_of(options);
     plan.rule = options.strict ? record_rule::every_line : record_rule::first_line;
     plan.output_fd = series.fd;
     plan.line_by_line = series.fd == STDOUT_FILENO && isatty(series.fd) == 1;
@@ -110,9 +119,9 @@ int convert_log_file(const log_options& options, int log_fd, const char* name, r
     return status_done;
 }
 
-int check_log_file(int log_fd, const char* name, run_choices choices)
+int check_log_file(const log_options& options, int log_fd, const char* name, run_choices choices)
 {
-    run_plan plan;
+    run_plan plan = threads_of(options);
     plan.form = run_form::listing;
     plan.output_fd = STDOUT_FILENO;
     plan.log_name = name;

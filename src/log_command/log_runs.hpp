@@ -11,4 +11,4 @@ inline constexpr int status_usage = 2;
 
 // The log named in options, open as log_fd and named `name` in messages.
 int convert_log_file(const log_options& options, int log_fd, const char* name, run_choices choices);
-int check_log_file(int log_fd, const char* name, run_choices choices);
+int check_log_file(const log_options& options, int log_fd, const char* name, run_choices choices);

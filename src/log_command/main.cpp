@@ -42,6 +42,6 @@ int main(int argc, char** argv)
         return status_failed;
     }
     const run_choices choices = choose_run();
-    return options.check ? check_log_file(log_fd, name, choices)
+    return options.check ? check_log_file(options, log_fd, name, choices)
                          : convert_log_file(options, log_fd, name, choices);
 }

@@ -25,3 +25,28 @@ struct boundary_state {
 // separators of the time token are never read. A memory that is not known
 // cannot be shown the same, so a state with one converts alike with none.
 bool converts_alike(const boundary_state& a, const boundary_state& b);
+
+// The state of a conversion, a run's or a chunk's: its record, its
+// local_time and its reference.
+template <class conversion>
+boundary_state boundary_of(const conversion& c)
+{
+    return {c.record,
+            c.local_time.calendar_fields.tm_isdst,
+            c.local_time.mktime_offset,
+            c.local_time.mktime_offset_known,
+            c.referenced,
+            c.reference_second};
+}
+
+// The conversion goes on from the state, its zone and memo of hours kept.
+template <class conversion>
+void resume_from(const boundary_state& from, conversion& c)
+{
+    c.record = from.record;
+    c.local_time.calendar_fields.tm_isdst = from.isdst;
+    c.local_time.mktime_offset = from.mktime_offset;
+    c.local_time.mktime_offset_known = from.mktime_offset_known && c.local_time.reuse_answers;
+    c.referenced = from.referenced;
+    c.reference_second = from.reference_second;
+}

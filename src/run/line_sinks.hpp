@@ -19,18 +19,28 @@ struct line_check {
     record_rule rule;
     bool refused;  // stopped at a line that is not a record
     record_tally tally;
+    bool later_part = false;  // the lines counted are a later part of the log, without its first
 
-    // False when the rule refuses the piece just parsed.
-    bool passes(const run_state& run, unsigned window_tokens)
+    // False when the rule refuses the piece just parsed into record.
+    bool passes(const record_line& line, unsigned window_tokens, const stamped_record& record)
     {
-        if (rule == record_rule::none || tally_piece(tally, run.line, window_tokens, run.record) !=
-                                             piece_verdict::not_a_record) {
+        if (rule == record_rule::none ||
+            tally_piece(tally, line, window_tokens, record) != piece_verdict::not_a_record) {
             return true;
         }
-        refused = rule == record_rule::every_line || tally.line_number == 1;
+        refused = rule == record_rule::every_line || (tally.line_number == 1 && !later_part);
         return !refused;
     }
 };
+
+// The numbers of a line of the series.
+inline series_row row_of(const converted_time& converted, std::time_t reference_second,
+                         const stamped_record& record)
+{
+    return {converted.record_time - static_cast<double>(reference_second), record.channel_1,
+            record.channel_2, record.channel_3,
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(record.channel_4) * 2u)};
+}
 
 // Each line of the series into the writer, as the filter writes it; with
 // `checked`, each line checked first.
@@ -44,7 +54,7 @@ struct text_lines {
               std::time_t reference_second)
     {
         if constexpr (checked) {
-            if (!check.passes(run, window_tokens)) {
+            if (!check.passes(run.line, window_tokens, run.record)) {
                 return false;
             }
         }
@@ -69,15 +79,10 @@ struct row_lines {
     bool take(run_state& run, unsigned window_tokens, const converted_time& converted,
               std::time_t reference_second)
     {
-        if (!check.passes(run, window_tokens)) {
+        if (!check.passes(run.line, window_tokens, run.record)) {
             return false;
         }
-        const stamped_record& record = run.record;
-        rows[count] = {
-            converted.record_time - static_cast<double>(reference_second), record.channel_1,
-            record.channel_2, record.channel_3,
-            static_cast<std::int32_t>(static_cast<std::uint32_t>(record.channel_4) * 2u)};
-        ++count;
+        rows[count++] = row_of(converted, reference_second, run.record);
         return count < room;
     }
     bool flush(run_state& /*run*/)

@@ -1,138 +1,98 @@
 #include "run/run.hpp"
 
-#include "run/run_loops.hpp"
+#include "run/log_run.hpp"
 #include "simd/targets.hpp"
 #include "time/local_time.hpp"
 #include "time/mktime_check.hpp"
 
+#include <sched.h>
+
 #include <cerrno>
 #include <new>
 
-// A run's state, made zeroed once (about 250 KiB, too much for some stacks):
-// the loop's, and one sink of each kind, of which the plan's form uses one.
-// The sinks live as long as the run, so that the count of lines goes on
-// from one drive_run to the next.
-struct log_run {
-    run_loop::run_state state;
-    run_plan plan;
-    run_choices choices;
-    const run_loop::target_loops* loops;
-    run_loop::text_lines<false> text;
-    run_loop::text_lines<true> checked_text;
-    run_loop::row_lines rows;
-    run_loop::listed_lines listing;
-    boundary_state from;  // the plan's, kept here for its first turn
-    const char* (*source_fault)(const void*, const char**);
-    const void* source_context;
-    bool started;       // the conversion is set up: at the start, or a shared run's first turn
-    bool read_outside;  // the last read was taken outside a turn
-    bool ended;
-    run_outcome outcome;
-};
-
 namespace {
+
+// Whether the run goes on several threads: asked for, and, where lines are
+// converted, in a zone that the model reads, as a chunk converted ahead of
+// its turn converts by mktime's reused answers alone. A run on threads reads
+// the zone once, as it starts (zone_turn.hpp: pinned).
+bool on_threads(const log_run& r)
+{
+    const local_time_state& local_time = r.state.local_time;
+    return r.plan.threads > 1 && (r.plan.form == run_form::listing ||
+                                  (local_time.reuse_answers && local_time.zone.fault == nullptr));
+}
+
+void start_chunks(log_run& r)
+{
+    const chunk_plan plan{r.source,
+                          r.plan.form,
+                          r.plan.rule,
+                          r.plan.output_fd,
+                          r.plan.log_name,
+                          r.plan.threads,
+                          r.plan.chunk_size != 0 ? r.plan.chunk_size : default_chunk_size,
+                          r.loops,
+                          &r.state,
+                          r.state.local_time.restore_mktime_offset};
+    // Without the memory for them, the run goes on one thread.
+    r.chunks = start_chunk_run(plan);
+}
 
 // The conversion set up, from the plan's state where it gives one.
 void start_conversion(log_run& r)
 {
+    if (r.plan.threads > 1 && !r.plan.shared_process) {
+        const zone_setting process = process_zone();
+        r.pinned = !process.set;
+        set_zone(pinned(process));
+    }
     run_loop::run_state& s = r.state;
     start_local_time(s.local_time, r.choices.reuse_mktime_answers);
     // A shared run's first record converts as in a fresh process, whatever
     // the process's other runs left behind; a run from a given state goes on
     // from its memory of mktime's offset, whatever this process's is.
     s.local_time.restore_mktime_offset = r.plan.shared_process || r.plan.from != nullptr;
-    if (const boundary_state* from = r.plan.from) {
-        s.record = from->record;
-        s.local_time.calendar_fields.tm_isdst = from->isdst;
-        s.local_time.mktime_offset = from->mktime_offset;
-        s.local_time.mktime_offset_known = from->mktime_offset_known && s.local_time.reuse_answers;
-        s.referenced = from->referenced;
-        s.reference_second = from->reference_second;
+    if (r.plan.from != nullptr) {
+        resume_from(*r.plan.from, s);
+    }
+    if (on_threads(r)) {
+        start_chunks(r);
     }
     r.started = true;
 }
 
-run_loop::loop_end loop(log_run& r)
+run_outcome step(log_run& r, bool& wait_outside)
 {
-    switch (r.plan.form) {
-        case run_form::text:
-            return r.plan.rule == record_rule::none
-                       ? r.loops->text(r.state, r.text)
-                       : r.loops->checked_text(r.state, r.checked_text);
-        case run_form::rows: return r.loops->rows(r.state, r.rows);
-        case run_form::listing: return r.loops->listing(r.state, r.listing);
-    }
-    return run_loop::loop_end::input_ended;
+    return r.chunks != nullptr ? drive_chunk_run(*r.chunks, r.rows.rows, r.rows.room, r.rows.count,
+                                                 r.plan.shared_process, wait_outside)
+                               : drive_one_thread(r, wait_outside);
 }
 
-// The loop in a turn of the run's own with the C library's time state. A
-// turn after another run's restores mktime's memory of the offset that this
-// run's last call left, before its next call. After a read taken outside
-// the turn, the zone file is looked at again before what was read is
-// converted, as the loop does after its own reads.
-run_loop::loop_end loop_in_turn(log_run& r)
+// A step in a turn of the run's own with the C library's time state. A turn
+// after another run's restores mktime's memory of the offset that this
+// run's last call left, before its next call. A read that may wait is made
+// after the turn, so that other runs convert meanwhile.
+run_outcome step_in_turn(log_run& r)
 {
-    const zone_turn turn(r.plan.zone, &r);
-    if (!r.started) {
-        start_conversion(r);
-    } else if (turn.follows_another_run()) {
-        r.state.local_time.restore_mktime_offset = true;
+    bool wait_outside = false;
+    run_outcome outcome;
+    {
+        const zone_turn turn(r.plan.zone, &r, r.plan.threads > 1);
+        if (!r.started) {
+            start_conversion(r);
+        } else if (turn.follows_another_run()) {
+            r.state.local_time.restore_mktime_offset = true;
+            if (r.chunks != nullptr) {
+                mktime_memory_moved(*r.chunks);
+            }
+        }
+        outcome = step(r, wait_outside);
     }
-    if (r.read_outside) {
-        follow_zone_file(r.state.local_time);
-        r.read_outside = false;
+    if (wait_outside) {
+        r.chunks != nullptr ? wait_for_chunk(*r.chunks) : read_outside_turn(r);
     }
-    return loop(r);
-}
-
-const record_tally* tally_of(const log_run& r)
-{
-    switch (r.plan.form) {
-        case run_form::text:
-            return r.plan.rule == record_rule::none ? nullptr : &r.checked_text.check.tally;
-        case run_form::rows: return &r.rows.check.tally;
-        case run_form::listing: return &r.listing.tally;
-    }
-    return nullptr;
-}
-
-bool refused(const log_run& r)
-{
-    return r.plan.form == run_form::text ? r.checked_text.check.refused
-                                         : r.plan.form == run_form::rows && r.rows.check.refused;
-}
-
-// The run's one outcome, once the output it converted is written out.
-run_outcome finish(log_run& r, run_loop::loop_end end)
-{
-    run_outcome o{};
-    if (const record_tally* tally = tally_of(r)) {
-        o.non_records = tally->non_records;
-        o.first_non_record = tally->first_non_record;
-        o.first_fault = tally->first_fault;
-        o.line_number = tally->line_number;
-        o.reason = tally->fault;
-    }
-    const series_writer& writer = r.state.writer;
-    const zone_changes& zone = r.state.local_time.zone;
-    const int read_error = r.state.reader.error;
-    if (r.plan.form != run_form::rows && !flush_series(r.state.writer)) {
-        o.end = run_end::output_failed;
-        o.error = writer.error;
-    } else if (end == run_loop::loop_end::zone_fault) {
-        o.end = run_end::zone_fault;
-        o.zone_file = zone.fault_file;
-        o.fault = zone.fault;
-    } else if (refused(r)) {
-        o.end = run_end::not_a_record;
-    } else if (read_error != 0) {
-        o.fault = r.source_fault != nullptr ? r.source_fault(r.source_context, &o.format) : nullptr;
-        o.end = o.fault != nullptr ? run_end::compressed_fault : run_end::read_failed;
-        o.error = read_error;
-    } else {
-        o.end = run_end::input_ended;
-    }
-    return o;
+    return outcome;
 }
 
 }  // namespace
@@ -140,6 +100,14 @@ run_outcome finish(log_run& r, run_loop::loop_end end)
 run_choices choose_run()
 {
     return {mktime_follows_previous_offset(), best_target(targets_here())};
+}
+
+unsigned processors_available()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    const int count = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+    return count > 0 ? static_cast<unsigned>(count) : 1;
 }
 
 run_source descriptor_source(int fd)
@@ -160,11 +128,10 @@ log_run* start_run(const run_source& source, const run_plan& plan, run_choices c
         r->plan.from = &r->from;
     }
     r->choices = choices;
+    r->source = source;
     r->loops = &run_loop::loops_on(choices.target);
     start_reader(r->state.reader, source.bytes, source.waits_on);
     r->state.reader.may_wait = r->state.reader.may_wait || source.always_may_wait;
-    r->source_fault = source.bytes.fault;
-    r->source_context = source.bytes.context;
     r->state.writer.fd = plan.output_fd;
     r->state.writer.line_by_line = plan.line_by_line;
     r->checked_text.check.rule = plan.rule;
@@ -183,15 +150,9 @@ run_outcome drive_run(log_run& r, series_row* rows, std::size_t room, std::size_
     r.rows.count = 0;
     r.rows.waiting = false;
     if (!r.ended) {
-        const run_loop::loop_end end = r.plan.shared_process ? loop_in_turn(r) : loop(r);
-        const bool rows_stopped = r.plan.form == run_form::rows &&
-                                  end == run_loop::loop_end::sink && !r.rows.check.refused;
-        if (rows_stopped && r.rows.waiting) {
-            refill(r.state.reader);  // outside any turn: other runs convert meanwhile
-            r.read_outside = true;
-        }
-        r.ended = !rows_stopped;
-        r.outcome = rows_stopped ? outcome_of(run_end::more) : finish(r, end);
+        bool wait_outside = false;
+        r.outcome = r.plan.shared_process ? step_in_turn(r) : step(r, wait_outside);
+        r.ended = r.outcome.end != run_end::more;
     }
     if (count != nullptr) {
         *count = r.rows.count;
@@ -201,17 +162,21 @@ run_outcome drive_run(log_run& r, series_row* rows, std::size_t room, std::size_
 
 boundary_state run_boundary(const log_run& r)
 {
-    const run_loop::run_state& s = r.state;
-    return {s.record,
-            s.local_time.calendar_fields.tm_isdst,
-            s.local_time.mktime_offset,
-            s.local_time.mktime_offset_known,
-            s.referenced,
-            s.reference_second};
+    if (r.chunks != nullptr) {
+        return chunk_run_boundary(*r.chunks);
+    }
+    return boundary_of(r.state);
 }
 
 void end_run(log_run* r)
 {
+    if (r == nullptr) {
+        return;
+    }
+    end_chunk_run(r->chunks);
+    if (r->pinned) {
+        set_zone({});
+    }
     delete r;
 }
 

@@ -38,6 +38,13 @@ struct run_source {
 // A descriptor, read as it comes.
 run_source descriptor_source(int fd);
 
+// The processors this process may run on: the threads a run takes by default.
+unsigned processors_available();
+
+// The bytes of a log that one chunk of a run on several threads holds, by
+// default, before it ends after the next newline.
+inline constexpr std::size_t default_chunk_size = std::size_t{1} << 18;
+
 // What each line becomes.
 enum class run_form {
     text,     // the series line, as the filter writes it, into output_fd
@@ -61,6 +68,14 @@ struct run_plan {
     // The state the run starts from, as another run ended in it; nullptr for
     // the state of a fresh process.
     const boundary_state* from = nullptr;
+    // The threads that convert: with more than 1, the log is cut into chunks
+    // of chunk_size bytes (0 for the default) and its pieces, which threads
+    // convert at once, whose lines go on in the log's order and are byte for
+    // byte those of one thread (chunk_run.hpp). With TZ unset, such a run
+    // reads /etc/localtime once, as it starts, where one thread follows a
+    // change of it.
+    unsigned threads = 1;
+    std::size_t chunk_size = 0;
 };
 
 // How a run ended, or that it has not.

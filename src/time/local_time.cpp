@@ -118,6 +118,8 @@ verified_hour check_hour(local_time_state& state, std::uint64_t date, std::uint6
     if (state.restore_mktime_offset) {
         set_mktime_offset(state.mktime_offset);
         state.restore_mktime_offset = false;
+        state.defer_mktime = false;
+        state.deferred = false;
     }
     f.tm_yday = -1;  // mktime fills it in only when it succeeds
     const std::time_t seconds = std::mktime(&f);
@@ -169,6 +171,8 @@ void start_local_time(local_time_state& state, bool reuse_answers)
     state.mktime_offset = 0;
     state.mktime_offset_known = false;
     state.restore_mktime_offset = false;
+    state.defer_mktime = false;
+    state.deferred = false;
     // The stamp before the C library and the model read the file: a change
     // after it shows at the first look.
     start_zone_watch(state.watch);
@@ -207,8 +211,13 @@ converted_time convert_record(const stamped_record& record, local_time_state& st
         f.tm_mon = record.month;
         f.tm_year = tm_year;
         const verified_hour* hour = find_hour(state);
-        seconds = hour != nullptr ? hour->start + std::int64_t{60} * f.tm_min + f.tm_sec
-                                  : call_mktime(state);
+        if (hour != nullptr) {
+            seconds = hour->start + std::int64_t{60} * f.tm_min + f.tm_sec;
+        } else if (state.defer_mktime) {
+            state.deferred = true;
+        } else {
+            seconds = call_mktime(state);
+        }
     }
     return {seconds, static_cast<double>(seconds) + record.milliseconds * 0.001};
 }

@@ -52,6 +52,11 @@ struct local_time_state {
     // mktime's memory may have been moved since this conversion's last call
     // (by another run's calls): the next call puts mktime_offset back first.
     bool restore_mktime_offset;
+    // A conversion that may not call mktime, as its calls must come in the
+    // order of the log's lines (a chunk converted ahead of its turn): a
+    // record that needs mktime sets `deferred` instead, and converts to 0.
+    bool defer_mktime;
+    bool deferred;
 
     verified_hour hours[verified_hour_slots];
     std::size_t last_hour;  // the slot used last: most records fall in it again

@@ -1,5 +1,7 @@
 #include "time/zone_turn.hpp"
 
+#include "time/zone/zone_file.hpp"
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -35,6 +37,11 @@ void set_zone(const zone_setting& setting)
     tzset();
 }
 
+zone_setting pinned(const zone_setting& setting)
+{
+    return setting.set ? setting : zone_setting{false, true, default_zone_file};
+}
+
 void set_mktime_offset(std::int64_t offset)
 {
     const zone_setting saved = process_zone();
@@ -58,7 +65,7 @@ void set_mktime_offset(std::int64_t offset)
     set_zone(saved);
 }
 
-zone_turn::zone_turn(zone_setting& setting, const void* holder)
+zone_turn::zone_turn(zone_setting& setting, const void* holder, bool pin)
     : lock_(c_library_time_state.lock),
       saved_(process_zone()),
       changed_(false),
@@ -68,7 +75,7 @@ zone_turn::zone_turn(zone_setting& setting, const void* holder)
     // TZ is read here, under the lock, as another run's turn may have set it
     // for the moment.
     if (setting.from_process) {
-        setting = saved_;
+        setting = pin ? pinned(saved_) : saved_;
     }
     if (!same_zone(setting, saved_)) {
         set_zone(setting);

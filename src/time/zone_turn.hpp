@@ -25,6 +25,13 @@ zone_setting process_zone();
 // Sets TZ as the setting says and has the C library load its zone.
 void set_zone(const zone_setting& setting);
 
+// The setting, with TZ unset taken as TZ naming the zone file that the C
+// library reads then: the same zone, which the C library then never reads
+// again, so that a run sees no change of the file after it started. (With
+// TZ unset, GNU libc's mktime looks at the file at every call, and reads it
+// again when it has changed; with TZ set, it compares only TZ's value.)
+zone_setting pinned(const zone_setting& setting);
+
 // Leaves mktime's memory at `offset` (the result less the request read as
 // UTC), as a call in a zone of that fixed offset leaves it, and TZ and its
 // zone as they were. In a repeated hour mktime's answer depends on it.
@@ -34,10 +41,10 @@ void set_mktime_offset(std::int64_t offset);
 // state, for the run `holder`, with TZ as the setting says and the C
 // library's zone loaded for it. At its end TZ is what it was before, and
 // the zone loaded for that. A setting from_process becomes the process's TZ
-// as the turn finds it.
+// as the turn finds it, pinned where `pin` says so.
 class zone_turn {
 public:
-    zone_turn(zone_setting& setting, const void* holder);
+    zone_turn(zone_setting& setting, const void* holder, bool pin = false);
     ~zone_turn();
     zone_turn(const zone_turn&) = delete;
     zone_turn& operator=(const zone_turn&) = delete;
