@@ -87,14 +87,15 @@ private:
 run_choices process_choices;
 
 std::unique_ptr<series_run> make_run(const std::string& kind, const py::object& source,
-                                     const py::object& name, const py::object& tz, bool strict)
+                                     const py::object& name, const py::object& tz, bool strict,
+                                     unsigned threads, std::size_t chunk_size)
 {
     auto run = std::make_unique<series_run>();
     if (!tz.is_none() && !py::isinstance<py::str>(tz)) {
         throw py::type_error("tz must be a str or None");
     }
-    if (!start_series_run(*run, process_choices, kind.c_str(), source.ptr(), name.ptr(), tz.ptr(),
-                          strict)) {
+    const series_choices asked{tz.ptr(), strict, threads, chunk_size};
+    if (!start_series_run(*run, process_choices, kind.c_str(), source.ptr(), name.ptr(), asked)) {
         throw py::error_already_set();
     }
     return run;
@@ -150,7 +151,7 @@ PYBIND11_MODULE(_native, m)
     m.attr("row_dtype") = py::dtype::of<series_row>();
     py::class_<series_run>(m, "series_run")
         .def(py::init(&make_run), py::arg("kind"), py::arg("source"), py::arg("name"),
-             py::arg("tz"), py::arg("strict"))
+             py::arg("tz"), py::arg("strict"), py::arg("threads"), py::arg("chunk_size"))
         .def("read_all", &read_all)
         .def("read_block", &read_block, py::arg("lines"));
 }

@@ -53,10 +53,20 @@ struct series_run {
 // The functions below work through Python's C API, with the GIL held, and
 // give false with a Python exception set when they fail.
 
+// What a call asks of its run besides its source: the zone (a str or None),
+// whether every line must be a record, the threads that convert (0 for one
+// a processor) and the bytes of a chunk (0 for the default).
+struct series_choices {
+    PyObject* tz;
+    bool strict;
+    unsigned threads;
+    std::size_t chunk_size;
+};
+
 // Kinds of source: "path" (source is os.fsencode of name), "bytes" or
-// "file"; tz is a str or None. Raises as open() does for a path.
+// "file". Raises as open() does for a path.
 bool start_series_run(series_run& r, run_choices choices, const char* kind, PyObject* source,
-                      PyObject* name, PyObject* tz, bool strict);
+                      PyObject* name, const series_choices& asked);
 
 // Fills up to room rows and counts them, fewer only at the log's end. The
 // GIL is released while a block is converted; between blocks a signal

@@ -138,17 +138,19 @@ series_run::~series_run()
 }
 
 bool start_series_run(series_run& r, run_choices choices, const char* kind, PyObject* source,
-                      PyObject* name, PyObject* tz, bool strict)
+                      PyObject* name, const series_choices& asked)
 {
     r.fd = -1;
     Py_INCREF(name);
     r.name = name;
     run_plan plan;
     plan.form = run_form::rows;
-    plan.rule = strict ? record_rule::every_line : record_rule::none;
+    plan.rule = asked.strict ? record_rule::every_line : record_rule::none;
     plan.shared_process = true;
+    plan.threads = asked.threads != 0 ? asked.threads : processors_available();
+    plan.chunk_size = asked.chunk_size;
     run_source taken;
-    if (!take_zone(tz, plan.zone) || !take_source(r, kind, source, taken)) {
+    if (!take_zone(asked.tz, plan.zone) || !take_source(r, kind, source, taken)) {
         return false;
     }
     r.converting = start_run(taken, plan, choices);

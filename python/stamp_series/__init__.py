@@ -75,39 +75,55 @@ __all__ = ["dtype", "read_series", "iter_series", "read_frame"]
 dtype = _native.row_dtype
 
 
-def _start(source, tz, strict):
+def _count(name, value):
+    """None, or a whole number of at least 1 (0 tells the module: its default)."""
+    if value is None:
+        return 0
+    value = operator.index(value)
+    if value < 1:
+        raise ValueError(f"{name} must be at least 1, not {value}")
+    return value
+
+
+def _start(source, tz, strict, threads, chunk_size):
     if tz is not None and not isinstance(tz, str):
         raise TypeError(f"tz must be a str or None, not {type(tz).__name__}")
     if not isinstance(strict, bool):
         raise TypeError(f"strict must be a bool, not {type(strict).__name__}")
+    how = (tz, strict, _count("threads", threads), _count("chunk_size", chunk_size))
     if isinstance(source, (bytes, bytearray, memoryview)):
         if isinstance(source, memoryview) and not source.c_contiguous:
             raise TypeError("a memoryview of the log's bytes must be contiguous")
-        return _native.series_run("bytes", source, None, tz, strict)
+        return _native.series_run("bytes", source, None, *how)
     if isinstance(source, (str, os.PathLike)):
         path = os.fsencode(source)
         if b"\0" in path:
             raise ValueError("embedded null byte in the path")
-        return _native.series_run("path", path, source, tz, strict)
+        return _native.series_run("path", path, source, *how)
     if callable(getattr(source, "read", None)):
-        return _native.series_run("file", source, None, tz, strict)
+        return _native.series_run("file", source, None, *how)
     raise TypeError(
         "source must be a path, the log's bytes or a binary file object, "
         f"not {type(source).__name__}"
     )
 
 
-def read_series(source, *, tz=None, strict=False):
+def read_series(source, *, tz=None, strict=False, threads=None, chunk_size=None):
     """The series of the whole log, as a numpy structured array of ``dtype``.
 
     ``tz``: the zone, as a ``TZ`` value; None for the process's zone.
     ``strict``: raise ValueError on the first line that is not a record (as
     the log command defines one) instead of converting it as the filter does.
+    ``threads``: the threads that convert; None for one for each processor
+    the process may run on, 1 for the calling thread alone. The rows are the
+    same on any number.
+    ``chunk_size``: the bytes of the log that a thread takes at a time, when
+    there are several; None for the default (256 KiB).
     """
-    return _start(source, tz, strict).read_all()
+    return _start(source, tz, strict, threads, chunk_size).read_all()
 
 
-def iter_series(source, *, lines=65536, tz=None, strict=False):
+def iter_series(source, *, lines=65536, tz=None, strict=False, threads=None, chunk_size=None):
     """The series of the log in arrays of ``lines`` rows (the last may have
     fewer), for logs of any length in flat memory.
 
@@ -118,7 +134,7 @@ def iter_series(source, *, lines=65536, tz=None, strict=False):
     lines = operator.index(lines)
     if lines < 1:
         raise ValueError(f"lines must be at least 1, not {lines}")
-    run = _start(source, tz, strict)
+    run = _start(source, tz, strict, threads, chunk_size)
 
     def blocks():
         block = run.read_block(lines)
@@ -129,8 +145,10 @@ def iter_series(source, *, lines=65536, tz=None, strict=False):
     return blocks()
 
 
-def read_frame(source, *, tz=None, strict=False):
+def read_frame(source, *, tz=None, strict=False, threads=None, chunk_size=None):
     """The series as a pandas DataFrame with the columns of ``dtype``."""
     import pandas
 
-    return pandas.DataFrame(read_series(source, tz=tz, strict=strict))
+    return pandas.DataFrame(
+        read_series(source, tz=tz, strict=strict, threads=threads, chunk_size=chunk_size)
+    )

@@ -34,11 +34,14 @@ bool next_converted(chunk_run& r, held_lock& held, bool shared, bool& needs_inpu
         return false;
     }
     chunk_slot& slot = slot_of(r, chunk);
+    // A chunk that no thread took ahead is taken here, in the same way but
+    // for the log's first, which starts from the run's state: whichever
+    // thread converts a chunk, and whenever, it goes the same way.
     if (r.claimed == chunk) {
         ++r.claimed;
         slot.at = chunk_slot::stage::claimed;
         held.unlock();
-        convert_in_turn(r, slot);
+        slot.bytes.first ? convert_in_turn(r, slot) : convert_ahead(r, slot);
         held.lock();
         slot.at = chunk_slot::stage::converted;
     }
