@@ -38,6 +38,21 @@ def unescaped(text):
     return text + b"\n" if ends_line else text[:-2]
 
 
+def chunk_sizes(log):
+    """Chunks of 1, 2, 3 and 7 lines' worth: 1 byte makes every line a chunk."""
+    mean = len(log) // (log.count(b"\n") + 1) + 1
+    return [1, 2 * mean, 3 * mean, 7 * mean]
+
+
+def assert_each_way(source, tz, want):
+    """One thread, then two with each size of chunk, give the expected lines."""
+    assert formatted(stamp_series.read_series(source, tz=tz, threads=1)) == want
+    log = source.read_bytes() if isinstance(source, pathlib.Path) else source
+    for size in chunk_sizes(log):
+        rows = stamp_series.read_series(source, tz=tz, threads=2, chunk_size=size)
+        assert formatted(rows) == want, f"chunks of {size} bytes"
+
+
 @pytest.mark.parametrize("case", sorted(CASES.glob("*.case")), ids=lambda path: path.stem)
 def test_fixture_cases(case, monkeypatch):
     tz, given = None, {b"<": b"", b">": b""}
@@ -48,7 +63,7 @@ def test_fixture_cases(case, monkeypatch):
         elif key == b"tz":
             tz = text.decode()
     monkeypatch.delenv("TZ", raising=False)
-    assert formatted(stamp_series.read_series(given[b"<"], tz=tz)) == given[b">"]
+    assert_each_way(given[b"<"], tz, given[b">"])
 
 
 def test_differential_corpora(tmp_path, monkeypatch):
@@ -60,8 +75,7 @@ def test_differential_corpora(tmp_path, monkeypatch):
     for log in logs:
         tz_file = log.with_suffix(".tz")
         tz = tz_file.read_text() if tz_file.exists() else None
-        got = formatted(stamp_series.read_series(log, tz=tz))
-        assert got == log.with_suffix(".out").read_bytes(), f"{log} in {tz}"
+        assert_each_way(log, tz, log.with_suffix(".out").read_bytes())
 
 
 class trickle:
@@ -118,6 +132,22 @@ def test_iter_series_goes_on_as_one_run_when_another_converts_between_blocks():
         blocks.append(block)
         stamp_series.read_series(b"Sun Oct 26 03:00:00 2014 0 1 2 3 4\n", tz="Europe/Moscow")
     assert formatted(np.concatenate(blocks)) == reference_output(log, "Europe/Moscow")
+
+
+def test_chunks_on_threads_call_mktime_in_the_order_of_one_thread():
+    # Moscow's clocks went back from +4 to +3 at 02:00 on 26 October 2014,
+    # standard time on both sides: mktime takes 01:30 that night on the side
+    # of the offset its previous call in the process found. Between records of
+    # both offsets, each line a chunk on two threads, no thread's call may
+    # move the side that another chunk's record comes out on.
+    times = [b"Sun Oct 26 01:30:00 2014", b"Mon Jul 1 12:00:00 2013", b"Sun Oct 26 01:20:00 2014",
+             b"Thu Jan 1 12:00:00 2015", b"Sun Oct 26 01:40:59 2014", b"Sun Oct 26 01:59:60 2014"]
+    log = b"".join(b"%s %d 1 2 3 4\n" % (t, n) for n, t in enumerate(times * 40))
+    want = stamp_series.read_series(log, tz="Europe/Moscow", threads=1)
+    assert formatted(want) == reference_output(log, "Europe/Moscow")
+    for _ in range(25):
+        rows = stamp_series.read_series(log, tz="Europe/Moscow", threads=2, chunk_size=1)
+        assert np.array_equal(rows, want)
 
 
 @pytest.mark.parametrize("kind", ["path", "file"])

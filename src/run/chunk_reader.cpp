@@ -92,9 +92,7 @@ bool read_more(chunk_reader& reader, char* text, std::size_t& size)
         size += static_cast<std::size_t>(got);
         return true;
     }
-    reader.ended = true;
-    reader.failed = got < 0;
-    reader.error = got < 0 ? errno : 0;
+    got < 0 ? stop_reading(reader, errno) : static_cast<void>(reader.ended = true);
     return true;
 }
 
@@ -130,6 +128,13 @@ void start_chunk_reader(chunk_reader& reader, const run_source& source, std::siz
     struct stat info {};
     const int fd = source.waits_on;
     reader.waits_on = fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) ? fd : -1;
+}
+
+void stop_reading(chunk_reader& reader, int error)
+{
+    reader.ended = true;
+    reader.failed = true;
+    reader.error = error;
 }
 
 bool read_chunk(chunk_reader& reader, char* buffer, chunk_bytes& chunk)

@@ -46,6 +46,9 @@ std::size_t chunk_buffer_size(const chunk_reader& reader);
 void start_chunk_reader(chunk_reader& reader, const run_source& source, std::size_t chunk_size,
                         int stop_fd);
 
+// Nothing more is read: a read failed with `error`, or as much.
+void stop_reading(chunk_reader& reader, int error);
+
 // Reads the next chunk into `buffer`. False when no chunk follows: the log
 // has ended, a read failed, or stop_fd became readable.
 bool read_chunk(chunk_reader& reader, char* buffer, chunk_bytes& chunk);

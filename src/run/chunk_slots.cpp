@@ -33,12 +33,35 @@ bool slot_free(const chunk_run& r)
 }
 
 // Reads the next chunk into its free slot, the lock released meanwhile.
+// A slot's memory, made when its first chunk is read: its bytes, cleared,
+// as the scanner may read past a chunk's end; and its output.
+bool make_slot(chunk_run& r, chunk_slot& slot)
+{
+    const std::size_t chunk = r.reader.chunk_size;
+    run_loop::chunk_output& o = slot.output;
+    o.text_room = r.plan.form == run_form::text ? 2 * chunk + least_output : 0;
+    o.rows_room = r.plan.form == run_form::rows ? std::max(chunk / 16, least_output / 16) : 0;
+    const std::size_t size = chunk_buffer_size(r.reader);
+    slot.buffer.reset(new (std::nothrow) char[size]());
+    slot.conversion.reset(new (std::nothrow) run_loop::chunk_state);
+    slot.text.reset(new (std::nothrow) char[o.text_room]);
+    slot.rows.reset(new (std::nothrow) series_row[o.rows_room]);
+    o.text = slot.text.get();
+    o.rows = slot.rows.get();
+    return slot.buffer && slot.conversion && slot.text && slot.rows;
+}
+
 void read_one(chunk_run& r, held_lock& held)
 {
     chunk_slot& slot = slot_of(r, r.read);
     held.unlock();
     chunk_bytes bytes{};
-    const bool got = read_chunk(r.reader, slot.buffer.get(), bytes);
+    bool got = false;
+    if (slot.buffer != nullptr || make_slot(r, slot)) {
+        got = read_chunk(r.reader, slot.buffer.get(), bytes);
+    } else {
+        stop_reading(r.reader, ENOMEM);
+    }
     held.lock();
     if (got) {
         slot.bytes = bytes;
@@ -60,21 +83,6 @@ void read_log(chunk_run& r)
         }
         read_one(r, held);
     }
-}
-
-bool make_slot(chunk_run& r, chunk_slot& slot)
-{
-    const std::size_t chunk = r.reader.chunk_size;
-    run_loop::chunk_output& o = slot.output;
-    o.text_room = r.plan.form == run_form::text ? 2 * chunk + least_output : 0;
-    o.rows_room = r.plan.form == run_form::rows ? std::max(chunk / 16, least_output / 16) : 0;
-    slot.buffer.reset(new (std::nothrow) char[chunk_buffer_size(r.reader)]());
-    slot.conversion.reset(new (std::nothrow) run_loop::chunk_state{});
-    slot.text.reset(new (std::nothrow) char[o.text_room]);
-    slot.rows.reset(new (std::nothrow) series_row[o.rows_room]);
-    o.text = slot.text.get();
-    o.rows = slot.rows.get();
-    return slot.buffer && slot.conversion && slot.text && slot.rows;
 }
 
 // Once the log turns out longer than one chunk: the threads that convert
@@ -134,13 +142,6 @@ chunk_run* start_chunk_run(const chunk_plan& plan)
     start_chunk_reader(r->reader, plan.source, plan.chunk_size, r->stop_pipe[0]);
     // A fixed number of chunks in flight for each thread, whatever the log's length.
     r->slots.resize(2 * std::size_t{plan.threads} + 2);
-    for (chunk_slot& slot : r->slots) {
-        if (!make_slot(*r, slot)) {
-            end_chunk_run(r);
-            errno = ENOMEM;
-            return nullptr;
-        }
-    }
     return r;
 }
 
