@@ -158,6 +158,26 @@ bool name_unnamed(series_file& series)
     return false;
 }
 
+// The rename reaches the disk: the directory that holds the series is
+// synced. A file system that cannot sync a directory (EINVAL) has nothing
+// to sync.
+bool sync_directory(const char* target)
+{
+    char directory[PATH_MAX];
+    if (!directory_of(target, directory)) {
+        return false;
+    }
+    const int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = fsync(fd) == 0 || errno == EINVAL;
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return synced;
+}
+
 }  // namespace
 
 bool open_series(const char* name, series_file& series, const char*& what)
@@ -207,6 +227,12 @@ bool commit_series(series_file& series)
         series.fd = -1;
         return closed;
     }
+    // The new file's bytes reach the disk before it takes the older one's
+    // place, so that a power cut leaves one or the other whole, never an
+    // empty or short series under its name.
+    if (fsync(series.fd) != 0) {
+        return false;
+    }
     // No signal may stop the program between the new file's naming and the
     // rename, which would leave the named file behind.
     sigset_t all;
@@ -229,6 +255,10 @@ bool commit_series(series_file& series)
         unlink(series.temporary);
     }
     sigprocmask(SIG_SETMASK, &before, nullptr);
+    if (done && !sync_directory(series.target)) {
+        done = false;
+        error = errno;
+    }
     errno = error;
     return done;
 }

@@ -22,8 +22,10 @@ struct series_file {
 // what failed to the message ("cannot create a file beside it").
 bool open_series(const char* name, series_file& series, const char*& what);
 
-// Puts the new file in place of SERIES, or closes SERIES. False with errno
-// set when that fails; the older series then stays.
+// Puts the new file in place of SERIES, durably: the new file is synced
+// before the rename and its directory after it; or closes SERIES. False
+// with errno set when that fails; the older series then stays, but for a
+// failed sync of the directory, after which the new one is in place.
 bool commit_series(series_file& series);
 
 // After a failure: removes the new file and closes, leaving SERIES as it was.
