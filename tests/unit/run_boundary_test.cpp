@@ -114,3 +114,53 @@ TEST(run_boundary, converts_alike_only_where_no_later_line_can_tell)
 }
 
 }  // namespace
+
+namespace {
+
+// The rows of a run that shares the process, as the Python package's runs
+// do, driven a few rows at a time.
+std::vector<series_row> shared_rows(const std::string& text, unsigned threads,
+                                    std::size_t chunk_size)
+{
+    memory m{text};
+    run_plan plan;
+    plan.form = run_form::rows;
+    plan.shared_process = true;
+    plan.zone = {false, true, "America/New_York"};
+    plan.threads = threads;
+    plan.chunk_size = chunk_size;
+    log_run* r = start_run({byte_source{-1, read_memory, &m}}, plan, choose_run());
+    std::vector<series_row> rows(text.size() + 1);
+    std::size_t count = 0;
+    for (run_end end = run_end::more; end == run_end::more;) {
+        std::size_t got = 0;
+        end = drive_run(*r, rows.data() + count, 3, &got).end;
+        count += got;
+    }
+    end_run(r);
+    rows.resize(count);
+    return rows;
+}
+
+// On two threads, a line a chunk or a few lines, with three rows a drive:
+// the rows of one thread. ThreadSanitizer runs this and the log command on
+// threads.
+TEST(run_on_threads, gives_the_rows_of_one_thread_in_any_chunks)
+{
+    // Hours 00 to 03 from 29 March to 2 April 2001, across New York's change
+    // to summer time, with blank lines.
+    std::string log;
+    for (int i = 0; i < 60; ++i) {
+        const int day = 29 + i / 12;
+        log +=
+            (day <= 31 ? "Thu Mar " + std::to_string(day) : "Sun Apr " + std::to_string(day - 31)) +
+            " 0" + std::to_string(i % 4) + ":" + std::to_string(10 + i % 50) + ":00 2001 7 1 2 3 " +
+            std::to_string(i) + "\n" + (i % 9 == 0 ? "\n" : "");
+    }
+    const std::vector<series_row> want = shared_rows(log, 1, 0);
+    EXPECT_EQ(want.size(), 67u);
+    for (const std::size_t chunk_size : {1, 50, 200})
+        EXPECT_TRUE(same_rows(shared_rows(log, 2, chunk_size), want)) << chunk_size;
+}
+
+}  // namespace
