@@ -59,6 +59,12 @@ the wrong type; ValueError, with the line number and the reason, for a line
 that is not a record when ``strict=True``; KeyboardInterrupt on Ctrl-C, between
 blocks. Whatever the file object's ``read`` raises is raised.
 
+Threads: each call converts on every processor the process may run on (or
+``threads=N``; ``threads=1`` is the calling thread alone), the log cut into
+chunks of ``chunk_size`` bytes (256 KiB by default) that threads convert at
+once; the rows are byte for byte those of one thread. On several threads,
+with ``TZ`` unset, ``/etc/localtime`` is read once, as the call starts.
+
 The GIL is released while each block is parsed and converted (it is taken
 again for each read of a file object).
 """

@@ -20,7 +20,7 @@ done
 [ "$(id -u)" -eq 0 ] && as_nobody="setpriv --reuid=nobody --regid=$(id -g nobody) --clear-groups env HOME=$dir"
 convert() {
     [ -z "${as_nobody:-}" ] || chown -R nobody "$dir"
-    ${as_nobody:-} sh -c "find logs -name '*.log' -print0 | parallel -0 stamp_series_log {} {.}.txt"
+    ${as_nobody:-} sh -c "find logs -name '*.log' -print0 | parallel -0 stamp_series_log -j 1 {} {.}.txt"
 }
 
 convert || fail "parallel exited with $? over readable logs"
