@@ -1,5 +1,6 @@
 #include "input/fd_io.hpp"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -58,6 +59,17 @@ int write_all(int fd, const char* data, std::size_t size)
         size -= static_cast<std::size_t>(written);
     }
     return 0;
+}
+
+void wrote(write_back& back, int fd, std::size_t size)
+{
+    constexpr long long step = 8LL << 20;
+    back.written += static_cast<long long>(size);
+    if (back.on && back.written - back.started >= step) {
+        static_cast<void>(
+            sync_file_range(fd, back.started, back.written - back.started, SYNC_FILE_RANGE_WRITE));
+        back.started = back.written;
+    }
 }
 
 bool input_ready(int fd)

@@ -106,6 +106,7 @@ int convert_log_file(const log_options& options, int log_fd, const char* name, r
     plan.rule = options.strict ? record_rule::every_line : record_rule::first_line;
     plan.output_fd = series.fd;
     plan.line_by_line = series.fd == STDOUT_FILENO && isatty(series.fd) == 1;
+    plan.durable = is_synced(series);
     const run_outcome outcome = run_over_log(log_fd, plan, choices);
     if (report_failure(outcome, name, series_name)) {
         discard_series(series);

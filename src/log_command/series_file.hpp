@@ -28,6 +28,12 @@ bool open_series(const char* name, series_file& series, const char*& what);
 // failed sync of the directory, after which the new one is in place.
 bool commit_series(series_file& series);
 
+// Whether the series is a new file that commit_series syncs.
+inline bool is_synced(const series_file& series)
+{
+    return series.how == series_file::kind::unnamed || series.how == series_file::kind::named;
+}
+
 // After a failure: removes the new file and closes, leaving SERIES as it was.
 void discard_series(series_file& series);
 

@@ -82,8 +82,9 @@ bool hand_on_output(chunk_run& r, chunk_slot& slot, series_row* rows, std::size_
     if (r.plan.form == run_form::listing) {
         return list_lines(r, slot);
     }
-    const int error = write_all(r.plan.output_fd, o.text + r.handed_of_current,
-                                o.text_used - r.handed_of_current);
+    const std::size_t size = o.text_used - r.handed_of_current;
+    const int error = write_all(r.plan.output_fd, o.text + r.handed_of_current, size);
+    wrote(r.back, r.plan.output_fd, size);
     r.handed_of_current = o.text_used;
     if (error != 0) {
         r.outcome = outcome_of(run_end::output_failed, error);

@@ -35,6 +35,7 @@ struct chunk_plan {
     // given state; its reader and writer are not used.
     const run_loop::run_state* start;
     bool restore_mktime_offset;  // mktime's memory may not be the start state's
+    bool durable;                // the output is a file to be synced when it is whole
 };
 
 // nullptr, with errno set, when the threads or the memory cannot be had.

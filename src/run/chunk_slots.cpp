@@ -139,6 +139,7 @@ chunk_run* start_chunk_run(const chunk_plan& plan)
     r->referenced = s.referenced;
     r->reference_second = s.reference_second;
     r->memory_unsure = plan.restore_mktime_offset;
+    r->back.on = plan.durable;
     start_chunk_reader(r->reader, plan.source, plan.chunk_size, r->stop_pipe[0]);
     // A fixed number of chunks in flight for each thread, whatever the log's length.
     r->slots.resize(2 * std::size_t{plan.threads} + 2);

@@ -55,6 +55,7 @@ struct chunk_run {
     // The driving thread's own.
     boundary_state truth{};  // the state the chunks handed on ended in
     bool memory_unsure = false;
+    write_back back;                 // the output's, where it is to be synced
     std::uint64_t lines_before = 0;  // lines of the chunks handed on
     std::uint64_t non_records = 0;
     std::uint64_t first_non_record = 0;

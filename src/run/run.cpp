@@ -34,7 +34,8 @@ void start_chunks(log_run& r)
                           r.plan.chunk_size != 0 ? r.plan.chunk_size : default_chunk_size,
                           r.loops,
                           &r.state,
-                          r.state.local_time.restore_mktime_offset};
+                          r.state.local_time.restore_mktime_offset,
+                          r.plan.durable};
     // Without the memory for them, the run goes on one thread.
     r.chunks = start_chunk_run(plan);
 }
@@ -134,6 +135,7 @@ log_run* start_run(const run_source& source, const run_plan& plan, run_choices c
     r->state.reader.may_wait = r->state.reader.may_wait || source.always_may_wait;
     r->state.writer.fd = plan.output_fd;
     r->state.writer.line_by_line = plan.line_by_line;
+    r->state.writer.back.on = plan.durable;
     r->checked_text.check.rule = plan.rule;
     r->rows.check.rule = plan.rule;
     r->listing.name = plan.log_name;

@@ -57,6 +57,7 @@ struct run_plan {
     record_rule rule = record_rule::none;  // which lines must be records
     int output_fd = -1;                    // text and listing
     bool line_by_line = false;             // text: each line written at once, for a terminal
+    bool durable = false;                  // text: output_fd is a file to be synced when whole
     const char* log_name = "";             // listing: the log's name, at the start of each line
     // Other runs of this process may convert at the same time (the Python
     // package): each drive_run then takes its turn with the C library's time

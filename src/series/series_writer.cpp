@@ -33,6 +33,7 @@ bool write_text(series_writer& writer, const char* text, std::size_t size)
 {
     if (writer.error == 0) {
         writer.error = write_all(writer.fd, writer.buffer, writer.used);
+        wrote(writer.back, writer.fd, writer.used);
         writer.used = 0;
     }
     return writer.error == 0;

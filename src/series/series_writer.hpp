@@ -1,6 +1,8 @@
 // The output buffer, its writes to the descriptor, and their errors.
 #pragma once
 
+#include "input/fd_io.hpp"
+
 #include <cstddef>
 
 inline constexpr std::size_t series_buffer_size = std::size_t{1} << 16;
@@ -12,6 +14,7 @@ struct series_writer {
     int fd = -1;
     bool line_by_line = false;  // for a terminal, where a person watches each line arrive
     int error = 0;              // errno of the write that failed, 0 while every write succeeded
+    write_back back;            // on for a file to be synced when it is whole
     std::size_t used = 0;
     char buffer[series_buffer_size];
 };
