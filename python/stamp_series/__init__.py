@@ -70,6 +70,9 @@ from . import _native
 
 __all__ = ["dtype", "read_series", "iter_series", "read_frame"]
 
+#: The version of the package, the project's.
+__version__ = _native.version
+
 #: The rows' numpy dtype: elapsed (float64), channel_1, channel_2, channel_3,
 #: twice_channel_4 (int32), 24 bytes without padding.
 dtype = _native.row_dtype
