@@ -55,14 +55,17 @@ IsADirectoryError, PermissionError and other OSErrors (with their errno) for
 a log that cannot be read; EOFError for a compressed log cut short and
 OSError (EBADMSG) for corrupt compressed data; OSError naming the zone file
 for a zone file that the C library cannot use; TypeError for an argument of
-the wrong type; ValueError, with the line number and the reason, for a line
-that is not a record when ``strict=True``; KeyboardInterrupt on Ctrl-C, between
-blocks. Whatever the file object's ``read`` raises is raised.
+the wrong type, a file object open in text mode among them (open the log
+with ``"rb"``); ValueError, with the line number and the reason, for a line
+that is not a record when ``strict=True``; KeyboardInterrupt on Ctrl-C,
+between blocks. Whatever the file object's ``read`` raises is raised. A
+child that ``os.fork`` makes while another thread converts can convert.
 
 The GIL is released while each block is parsed and converted (it is taken
 again for each read of a file object).
 """
 
+import io
 import operator
 import os
 
@@ -92,6 +95,8 @@ def _start(source, tz, strict):
         if b"\0" in path:
             raise ValueError("embedded null byte in the path")
         return _native.series_run("path", path, source, tz, strict)
+    if isinstance(source, io.TextIOBase):
+        raise TypeError("the file object is open in text mode: open the log in binary mode ('rb')")
     if callable(getattr(source, "read", None)):
         return _native.series_run("file", source, None, tz, strict)
     raise TypeError(
