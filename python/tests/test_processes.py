@@ -1,5 +1,5 @@
 """stamp_series across processes: a child forked while another thread
-converts."""
+converts, and many logs on a dask cluster of worker processes."""
 
 import ctypes
 import os
@@ -64,3 +64,21 @@ def test_a_child_forked_while_another_thread_converts_converts_in_the_process_zo
         converting.join()
     assert codes == [0] * 5
 
+
+def test_many_logs_on_a_dask_cluster_one_partition_each(tmp_path):
+    dataframe = pytest.importorskip("dask.dataframe")
+    distributed = pytest.importorskip("distributed")
+    lines = SAMPLE.read_bytes().splitlines(keepends=True)
+    paths = []
+    for n in range(4):
+        path = tmp_path / f"run {n}.log"
+        path.write_bytes(b"".join(lines[60 * n:] + lines[:60 * n]))
+        paths.append(str(path))
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, distributed.Client(cluster):
+        frame = dataframe.from_map(stamp_series.read_frame, paths)
+        partitions = [part.compute() for part in frame.to_delayed()]
+    assert len(partitions) == len(paths)
+    for path, part in zip(paths, partitions):
+        log = open(path, "rb").read()
+        assert formatted(part.to_records(index=False)) == reference_output(log, os.environ.get("TZ")), path
