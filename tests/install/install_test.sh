@@ -73,6 +73,8 @@ if [ -n "${5-}" ]; then
     PYTHONPATH=${module%/stamp_series/*} "$5" -c 'import stamp_series, sys
 for row in stamp_series.read_series(sys.argv[1]).tolist(): print("%.3f %d %d %d %d" % row)' \
         examples/sample.log | cmp - "$stage/expected" || fail "the Python package's rows are not the reference's lines"
+    PYTHONPATH=${module%/stamp_series/*} "$5" -c 'import stamp_series, sys
+sys.exit(stamp_series.__version__ != sys.argv[1])' "$2" || fail "stamp_series.__version__ is not $2"
 fi
 
 build_package "$stage/again"
