@@ -149,6 +149,7 @@ PYBIND11_MODULE(_native, m)
     process_choices = choose_run();
     PYBIND11_NUMPY_DTYPE(series_row, elapsed, channel_1, channel_2, channel_3, twice_channel_4);
     m.attr("row_dtype") = py::dtype::of<series_row>();
+    m.attr("version") = STAMP_SERIES_VERSION;
     py::class_<series_run>(m, "series_run")
         .def(py::init(&make_run), py::arg("kind"), py::arg("source"), py::arg("name"),
              py::arg("tz"), py::arg("strict"), py::arg("threads"), py::arg("chunk_size"))

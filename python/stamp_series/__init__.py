@@ -55,9 +55,11 @@ IsADirectoryError, PermissionError and other OSErrors (with their errno) for
 a log that cannot be read; EOFError for a compressed log cut short and
 OSError (EBADMSG) for corrupt compressed data; OSError naming the zone file
 for a zone file that the C library cannot use; TypeError for an argument of
-the wrong type; ValueError, with the line number and the reason, for a line
-that is not a record when ``strict=True``; KeyboardInterrupt on Ctrl-C, between
-blocks. Whatever the file object's ``read`` raises is raised.
+the wrong type, a file object open in text mode among them (open the log
+with ``"rb"``); ValueError, with the line number and the reason, for a line
+that is not a record when ``strict=True``; KeyboardInterrupt on Ctrl-C,
+between blocks. Whatever the file object's ``read`` raises is raised. A
+child that ``os.fork`` makes while another thread converts can convert.
 
 Threads: each call converts on every processor the process may run on (or
 ``threads=N``; ``threads=1`` is the calling thread alone), the log cut into
@@ -69,12 +71,16 @@ The GIL is released while each block is parsed and converted (it is taken
 again for each read of a file object).
 """
 
+import io
 import operator
 import os
 
 from . import _native
 
 __all__ = ["dtype", "read_series", "iter_series", "read_frame"]
+
+#: The version of the package, the project's.
+__version__ = _native.version
 
 #: The rows' numpy dtype: elapsed (float64), channel_1, channel_2, channel_3,
 #: twice_channel_4 (int32), 24 bytes without padding.
@@ -106,6 +112,8 @@ def _start(source, tz, strict, threads, chunk_size):
         if b"\0" in path:
             raise ValueError("embedded null byte in the path")
         return _native.series_run("path", path, source, *how)
+    if isinstance(source, io.TextIOBase):
+        raise TypeError("the file object is open in text mode: open the log in binary mode ('rb')")
     if callable(getattr(source, "read", None)):
         return _native.series_run("file", source, None, *how)
     raise TypeError(

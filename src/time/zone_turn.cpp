@@ -2,21 +2,46 @@
 
 #include "time/zone/zone_file.hpp"
 
+#include <pthread.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 namespace {
 
+void hold_for_fork();
+void release_after_fork();
+
 // The one state outside a run's, as what it guards is outside every run
 // too: TZ, the zone that tzset loaded and mktime's memory of its last offset
 // belong to the process, and two runs converting at once would change them
 // under each other. The lock gives runs their turns; last_holder, read and
 // written under it, is the run whose turn came last.
+//
+// A child forked while another thread has a turn (os.fork in a Python
+// program that converts on another thread) would have the lock held by a
+// thread that it does not have, TZ as the turn set it, and, where the turn
+// was in setenv or mktime, the C library's own locks of the environment
+// and the zone held for good. So a fork waits for the turn in progress to
+// end and holds the lock across it: parent and child both go on from
+// between two turns, with the process's TZ, and each frees its lock.
 struct c_library_time {
     std::mutex lock;
-    const void* last_holder;
+    const void* last_holder = nullptr;
+
+    c_library_time() { pthread_atfork(hold_for_fork, release_after_fork, release_after_fork); }
 } c_library_time_state;
+
+void hold_for_fork()
+{
+    c_library_time_state.lock.lock();
+}
+
+void release_after_fork()
+{
+    c_library_time_state.lock.unlock();
+}
 
 bool same_zone(const zone_setting& a, const zone_setting& b)
 {

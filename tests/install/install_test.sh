@@ -7,7 +7,8 @@
 # and a second build of the same source, in a directory
 # of its own, must give the same bytes. With PYTHON3 (the python3 that the
 # build found numpy and pybind11 for), the same for the Python package's
-# package: for that python3 and numpy, its module stripped, and its rows,
+# package: for that python3 and numpy, its module stripped, its files
+# compiled at install and cleaned at removal, and its rows,
 # formatted, the reference filter's lines.
 # The packages are left in KEEP_DIR, for lintian.
 # usage: install_test.sh SOURCE_DIR VERSION REFERENCE_FILTER KEEP_DIR [PYTHON3]
@@ -62,12 +63,18 @@ PATH=${bin%/*}:$PATH "${bin}_log" examples/sample.log | cmp - "$stage/expected" 
 if [ -n "${5-}" ]; then
     dpkg-deb -f "$python_deb" Depends | grep -q 'python3 (<< 3\.[0-9]*), python3-numpy' ||
         fail "Depends lacks python3 or numpy: $(dpkg-deb -f "$python_deb" Depends)"
+    # CPack leaves out maintainer scripts it does not find, silently.
+    dpkg-deb -I "$python_deb" postinst | grep -q '^	py3compile -p python3-stamp-series$' &&
+        dpkg-deb -I "$python_deb" prerm | grep -q '^	py3clean -p python3-stamp-series$' ||
+        fail "postinst or prerm does not compile or clean the package's Python files"
     module=$(echo "$stage"/root/usr/lib/python3/dist-packages/stamp_series/_native.*.so)
     test -f "$module" || fail "not in the package: the Python module"
     readelf -S "$module" | grep -q '\.symtab' && fail "Python module not stripped"
     PYTHONPATH=${module%/stamp_series/*} "$5" -c 'import stamp_series, sys
 for row in stamp_series.read_series(sys.argv[1]).tolist(): print("%.3f %d %d %d %d" % row)' \
         examples/sample.log | cmp - "$stage/expected" || fail "the Python package's rows are not the reference's lines"
+    PYTHONPATH=${module%/stamp_series/*} "$5" -c 'import stamp_series, sys
+sys.exit(stamp_series.__version__ != sys.argv[1])' "$2" || fail "stamp_series.__version__ is not $2"
 fi
 
 build_package "$stage/again"
