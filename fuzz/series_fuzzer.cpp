@@ -72,7 +72,7 @@ outcome run_filter(const std::string& input, bool reference, run_choices choices
 
 // A run of the plan's form over the input on two threads, in chunks of
 // chunk_size bytes: its output, and the count of lines that are not records.
-std::string run_in_chunks(const std::string& input, run_form form, run_choices choices,
+std::string run_in_chunks(const std::string& input, const run_form& form, run_choices choices,
                           std::size_t chunk_size)
 {
     reset_mktime();
@@ -80,7 +80,7 @@ std::string run_in_chunks(const std::string& input, run_form form, run_choices c
     const int out = memory_file("");
     if (in < 0 || out < 0) std::abort();
     run_plan plan;
-    plan.form = form;
+    plan.form = &form;
     plan.output_fd = out;
     plan.log_name = "log";
     plan.threads = chunk_size != 0 ? 2 : 1;
@@ -92,7 +92,8 @@ std::string run_in_chunks(const std::string& input, run_form form, run_choices c
         std::abort();
     }
     close(in);
-    return contents_of(out) + (form == run_form::listing ? std::to_string(ended.non_records) : "");
+    return contents_of(out) +
+           (form.kind == form_kind::listing ? std::to_string(ended.non_records) : "");
 }
 
 // The same, made with the definition itself, line by line in pieces of the
@@ -172,7 +173,7 @@ bool receive(int fd, std::string& text)
         std::size_t chunk_size = 0;
         std::memcpy(&c, choices.data(), sizeof c);
         std::memcpy(&chunk_size, choices.data() + sizeof c, sizeof chunk_size);
-        send(answers, run_in_chunks(input, run_form::text, c, chunk_size));
+        send(answers, run_in_chunks(input, text_form, c, chunk_size));
     }
     _exit(0);
 }
@@ -248,7 +249,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const outcome got = run_filter(input, false, {reuse, target});
     // Chunks of 1 to 256 bytes: every line a chunk of its own, up to a few.
     const std::size_t chunk_size = 1 + (data[0] ^ data[1] ^ size) % 256;
-    const std::string listed = run_in_chunks(input, run_form::listing, {reuse, target}, 0);
+    const std::string listed = run_in_chunks(input, listing_form, {reuse, target}, 0);
     const std::string defined = defined_listing(input);
     if (listed != defined) {
         std::fprintf(stderr, "CHECK DIFFERS (target %s)\n--- by definition\n%s\n--- --check\n%s\n",

@@ -144,7 +144,7 @@ bool start_series_run(series_run& r, run_choices choices, const char* kind, PyOb
     Py_INCREF(name);
     r.name = name;
     run_plan plan;
-    plan.form = run_form::rows;
+    plan.form = &rows_form;
     plan.rule = asked.strict ? record_rule::every_line : record_rule::none;
     plan.shared_process = true;
     plan.threads = asked.threads != 0 ? asked.threads : processors_available();

@@ -123,7 +123,7 @@ int convert_log_file(const log_options& options, int log_fd, const char* name, r
 int check_log_file(const log_options& options, int log_fd, const char* name, run_choices choices)
 {
     run_plan plan = threads_of(options);
-    plan.form = run_form::listing;
+    plan.form = &listing_form;
     plan.output_fd = STDOUT_FILENO;
     plan.log_name = name;
     const run_outcome outcome = run_over_log(log_fd, plan, choices);

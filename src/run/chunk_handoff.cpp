@@ -14,10 +14,10 @@ run_loop::chunk_end convert(const chunk_run& r, chunk_slot& slot)
 {
     const run_loop::target_loops& loops = *r.plan.loops;
     run_loop::chunk_state& c = *slot.conversion;
-    switch (r.plan.form) {
-        case run_form::text: return loops.chunk_text(c, slot.output);
-        case run_form::rows: return loops.chunk_rows(c, slot.output);
-        case run_form::listing: return loops.chunk_listing(c, slot.output);
+    switch (r.plan.form->kind) {
+        case form_kind::text: return loops.chunk_text(c, slot.output);
+        case form_kind::rows: return loops.chunk_rows(c, slot.output);
+        case form_kind::listing: return loops.chunk_listing(c, slot.output);
     }
     return run_loop::chunk_end::done;
 }
@@ -72,14 +72,14 @@ bool hand_on_output(chunk_run& r, chunk_slot& slot, series_row* rows, std::size_
                     std::size_t& count)
 {
     const run_loop::chunk_output& o = slot.output;
-    if (r.plan.form == run_form::rows) {
+    if (r.plan.form->kind == form_kind::rows) {
         const std::size_t n = std::min(o.rows_used - r.handed_of_current, room - count);
         std::memcpy(rows + count, o.rows + r.handed_of_current, n * sizeof(series_row));
         r.handed_of_current += n;
         count += n;
         return r.handed_of_current == o.rows_used;
     }
-    if (r.plan.form == run_form::listing) {
+    if (r.plan.form->kind == form_kind::listing) {
         return list_lines(r, slot);
     }
     const std::size_t size = o.text_used - r.handed_of_current;
@@ -109,7 +109,7 @@ void close_chunk(chunk_run& r, const chunk_slot& slot)
 
 void convert_ahead(chunk_run& r, chunk_slot& slot)
 {
-    slot.guessed = r.plan.form != run_form::listing;
+    slot.guessed = r.plan.form->kind != form_kind::listing;
     if (slot.guessed) {
         slot.guess = guess_start(slot.bytes.start - slot.bytes.prelude, slot.bytes.start,
                                  r.reference_second);
@@ -125,7 +125,7 @@ void convert_in_turn(chunk_run& r, chunk_slot& slot)
     run_loop::chunk_output& o = slot.output;
     run_loop::chunk_state& c = *slot.conversion;
     c.local_time.restore_mktime_offset = r.memory_unsure;
-    if (!c.referenced && r.plan.form != run_form::listing) {
+    if (!c.referenced && r.plan.form->kind != form_kind::listing) {
         // The first line alone, so that the reference it fixes lets the
         // other threads convert ahead while this one goes on.
         const std::size_t text_room = o.text_room;

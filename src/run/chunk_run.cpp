@@ -91,7 +91,7 @@ run_outcome drive_chunk_run(chunk_run& r, series_row* rows, std::size_t room, st
     held_lock held(r.lock);
     r.driven = true;
     r.changed.notify_all();
-    while (!r.finished && (r.plan.form != run_form::rows || count < room)) {
+    while (!r.finished && (r.plan.form->kind != form_kind::rows || count < room)) {
         if (!r.current_ready && !next_converted(r, held, shared, needs_input)) {
             if (!needs_input) {
                 finish(r, ended(r));

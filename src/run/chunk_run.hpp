@@ -24,7 +24,7 @@ struct chunk_run;
 
 struct chunk_plan {
     run_source source;
-    run_form form;
+    const run_form* form;
     record_rule rule;
     int output_fd;         // text and listing
     const char* log_name;  // listing

@@ -39,8 +39,9 @@ bool make_slot(chunk_run& r, chunk_slot& slot)
 {
     const std::size_t chunk = r.reader.chunk_size;
     run_loop::chunk_output& o = slot.output;
-    o.text_room = r.plan.form == run_form::text ? 2 * chunk + least_output : 0;
-    o.rows_room = r.plan.form == run_form::rows ? std::max(chunk / 16, least_output / 16) : 0;
+    o.text_room = r.plan.form->kind == form_kind::text ? 2 * chunk + least_output : 0;
+    o.rows_room =
+        r.plan.form->kind == form_kind::rows ? std::max(chunk / 16, least_output / 16) : 0;
     const std::size_t size = chunk_buffer_size(r.reader);
     slot.buffer.reset(new (std::nothrow) char[size]());
     slot.conversion.reset(new (std::nothrow) run_loop::chunk_state);
@@ -121,7 +122,7 @@ chunk_slot& slot_of(chunk_run& r, std::uint64_t chunk)
 bool may_take_ahead(const chunk_run& r)
 {
     return r.driven && !r.stop && r.claimed < r.read && r.claimed > r.handed &&
-           (r.referenced || r.plan.form == run_form::listing);
+           (r.referenced || r.plan.form->kind == form_kind::listing);
 }
 
 chunk_run* start_chunk_run(const chunk_plan& plan)

@@ -43,7 +43,7 @@ inline series_row row_of(const converted_time& converted, std::time_t reference_
 }
 
 // Each line of the series into the writer, as the filter writes it; with
-// `checked`, each line checked first.
+// `checked`, each line checked first by the rule.
 template <bool checked>
 struct text_lines {
     static constexpr bool converts = true;

@@ -8,32 +8,31 @@ namespace {
 
 run_loop::loop_end loop(log_run& r)
 {
-    switch (r.plan.form) {
-        case run_form::text:
+    switch (r.plan.form->kind) {
+        case form_kind::text:
             return r.plan.rule == record_rule::none
                        ? r.loops->text(r.state, r.text)
                        : r.loops->checked_text(r.state, r.checked_text);
-        case run_form::rows: return r.loops->rows(r.state, r.rows);
-        case run_form::listing: return r.loops->listing(r.state, r.listing);
+        case form_kind::rows: return r.loops->rows(r.state, r.rows);
+        case form_kind::listing: return r.loops->listing(r.state, r.listing);
     }
     return run_loop::loop_end::input_ended;
 }
 
 const record_tally* tally_of(const log_run& r)
 {
-    switch (r.plan.form) {
-        case run_form::text:
+    switch (r.plan.form->kind) {
+        case form_kind::text:
             return r.plan.rule == record_rule::none ? nullptr : &r.checked_text.check.tally;
-        case run_form::rows: return &r.rows.check.tally;
-        case run_form::listing: return &r.listing.tally;
+        case form_kind::rows: return &r.rows.check.tally;
+        case form_kind::listing: return &r.listing.tally;
     }
     return nullptr;
 }
 
 bool refused(const log_run& r)
 {
-    return r.plan.form == run_form::text ? r.checked_text.check.refused
-                                         : r.plan.form == run_form::rows && r.rows.check.refused;
+    return r.checked_text.check.refused || r.rows.check.refused;
 }
 
 // The run's one outcome, once the output it converted is written out.
@@ -50,7 +49,7 @@ run_outcome finish(log_run& r, run_loop::loop_end end)
     const series_writer& writer = r.state.writer;
     const zone_changes& zone = r.state.local_time.zone;
     const int read_error = r.state.reader.error;
-    if (r.plan.form != run_form::rows && !flush_series(r.state.writer)) {
+    if (r.plan.form->kind != form_kind::rows && !flush_series(r.state.writer)) {
         o.end = run_end::output_failed;
         o.error = writer.error;
     } else if (end == run_loop::loop_end::zone_fault) {
@@ -81,8 +80,8 @@ run_outcome drive_one_thread(log_run& r, bool& wait_outside)
         r.read_outside = false;
     }
     const run_loop::loop_end end = loop(r);
-    const bool rows_stopped =
-        r.plan.form == run_form::rows && end == run_loop::loop_end::sink && !r.rows.check.refused;
+    const bool rows_stopped = r.plan.form->kind == form_kind::rows &&
+                              end == run_loop::loop_end::sink && !r.rows.check.refused;
     wait_outside = rows_stopped && r.rows.waiting;
     return rows_stopped ? outcome_of(run_end::more) : finish(r, end);
 }

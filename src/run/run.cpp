@@ -19,7 +19,7 @@ namespace {
 bool on_threads(const log_run& r)
 {
     const local_time_state& local_time = r.state.local_time;
-    return r.plan.threads > 1 && (r.plan.form == run_form::listing ||
+    return r.plan.threads > 1 && (r.plan.form->kind == form_kind::listing ||
                                   (local_time.reuse_answers && local_time.zone.fault == nullptr));
 }
 
@@ -130,7 +130,7 @@ log_run* start_run(const run_source& source, const run_plan& plan, run_choices c
     }
     r->choices = choices;
     r->source = source;
-    r->loops = &run_loop::loops_on(choices.target);
+    r->loops = &plan.form->loops_on(choices.target);
     start_reader(r->state.reader, source.bytes, source.waits_on);
     r->state.reader.may_wait = r->state.reader.may_wait || source.always_may_wait;
     r->state.writer.fd = plan.output_fd;

@@ -45,15 +45,25 @@ unsigned processors_available();
 // default, before it ends after the next newline.
 inline constexpr std::size_t default_chunk_size = std::size_t{1} << 18;
 
-// What each line becomes.
-enum class run_form {
-    text,     // the series line, as the filter writes it, into output_fd
-    rows,     // a series_row, into the rows that each drive_run is given
-    listing,  // nothing converted: the lines that are not records are listed into output_fd
+namespace run_loop {
+struct target_loops;
+}
+
+// What each line becomes, and the loops that make it on each vector target.
+// A plan names one of the three forms below, each in a file of its own, so
+// that a program links the loops of the forms it plans and no others.
+enum class form_kind { text, rows, listing };
+struct run_form {
+    form_kind kind;
+    const run_loop::target_loops& (*loops_on)(std::int64_t target);
 };
+extern const run_form text_form;     // the series line, as the filter writes it, into output_fd
+extern const run_form rows_form;     // a series_row, into the rows that each drive_run is given
+extern const run_form listing_form;  // nothing converted: the lines that are not records,
+                                     // listed into output_fd
 
 struct run_plan {
-    run_form form = run_form::text;
+    const run_form* form = &text_form;
     record_rule rule = record_rule::none;  // which lines must be records
     int output_fd = -1;                    // text and listing
     bool line_by_line = false;             // text: each line written at once, for a terminal

@@ -31,7 +31,7 @@ std::vector<series_row> rows_of(const std::string& text, const boundary_state* f
 {
     memory m{text};
     run_plan plan;
-    plan.form = run_form::rows;
+    plan.form = &rows_form;
     plan.from = from;
     log_run* r = start_run({byte_source{-1, read_memory, &m}}, plan, choose_run());
     std::vector<series_row> rows(text.size() + 1);
@@ -124,7 +124,7 @@ std::vector<series_row> shared_rows(const std::string& text, unsigned threads,
 {
     memory m{text};
     run_plan plan;
-    plan.form = run_form::rows;
+    plan.form = &rows_form;
     plan.shared_process = true;
     plan.zone = {false, true, "America/New_York"};
     plan.threads = threads;
