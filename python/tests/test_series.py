@@ -44,11 +44,12 @@ def chunk_sizes(log):
     return [1, 2 * mean, 3 * mean, 7 * mean]
 
 
-def assert_each_way(source, tz, want):
-    """One thread, then two with each size of chunk, give the expected lines."""
+def assert_each_way(source, tz, want, sizes=slice(None)):
+    """One thread, then two with each size of chunk asked for, give the
+    expected lines."""
     assert formatted(stamp_series.read_series(source, tz=tz, threads=1)) == want
     log = source.read_bytes() if isinstance(source, pathlib.Path) else source
-    for size in chunk_sizes(log):
+    for size in chunk_sizes(log)[sizes]:
         rows = stamp_series.read_series(source, tz=tz, threads=2, chunk_size=size)
         assert formatted(rows) == want, f"chunks of {size} bytes"
 
@@ -75,7 +76,9 @@ def test_differential_corpora(tmp_path, monkeypatch):
     for log in logs:
         tz_file = log.with_suffix(".tz")
         tz = tz_file.read_text() if tz_file.exists() else None
-        assert_each_way(log, tz, log.with_suffix(".out").read_bytes())
+        # Each size of chunk in turn, log by log.
+        turn = int(log.stem) % 4
+        assert_each_way(log, tz, log.with_suffix(".out").read_bytes(), slice(turn, turn + 1))
 
 
 class trickle:
