@@ -173,7 +173,7 @@ bool receive(int fd, std::string& text)
         std::size_t chunk_size = 0;
         std::memcpy(&c, choices.data(), sizeof c);
         std::memcpy(&chunk_size, choices.data() + sizeof c, sizeof chunk_size);
-        send(answers, run_in_chunks(input, text_form, c, chunk_size));
+        send(answers, run_in_chunks(input, checked_text_form, c, chunk_size));
     }
     _exit(0);
 }

@@ -17,6 +17,7 @@ constexpr const char* program = "stamp_series";
 int run_series_filter(int input_fd, int output_fd, int error_fd, run_choices choices)
 {
     run_plan plan;
+    plan.form = &text_form;
     plan.output_fd = output_fd;
     plan.line_by_line = isatty(output_fd) == 1;
     // What was converted has gone out whatever stopped the run; then the

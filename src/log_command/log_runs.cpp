@@ -19,6 +19,7 @@ constexpr const char* program = "stamp_series_log";
 run_plan threads_of(const log_options& options)
 {
     run_plan plan;
+    plan.form = &checked_text_form;
     plan.threads = options.threads != 0 ? options.threads : processors_available();
     plan.chunk_size = options.chunk_size;
     return plan;

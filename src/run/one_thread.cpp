@@ -10,9 +10,8 @@ run_loop::loop_end loop(log_run& r)
 {
     switch (r.plan.form->kind) {
         case form_kind::text:
-            return r.plan.rule == record_rule::none
-                       ? r.loops->text(r.state, r.text)
-                       : r.loops->checked_text(r.state, r.checked_text);
+            return r.loops->text != nullptr ? r.loops->text(r.state, r.text)
+                                            : r.loops->checked_text(r.state, r.checked_text);
         case form_kind::rows: return r.loops->rows(r.state, r.rows);
         case form_kind::listing: return r.loops->listing(r.state, r.listing);
     }
@@ -23,7 +22,7 @@ const record_tally* tally_of(const log_run& r)
 {
     switch (r.plan.form->kind) {
         case form_kind::text:
-            return r.plan.rule == record_rule::none ? nullptr : &r.checked_text.check.tally;
+            return r.loops->text != nullptr ? nullptr : &r.checked_text.check.tally;
         case form_kind::rows: return &r.rows.check.tally;
         case form_kind::listing: return &r.listing.tally;
     }

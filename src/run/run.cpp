@@ -19,8 +19,10 @@ namespace {
 bool on_threads(const log_run& r)
 {
     const local_time_state& local_time = r.state.local_time;
-    return r.plan.threads > 1 && (r.plan.form->kind == form_kind::listing ||
-                                  (local_time.reuse_answers && local_time.zone.fault == nullptr));
+    const bool chunk_loops = r.plan.form->kind != form_kind::text || r.loops->chunk_text != nullptr;
+    return r.plan.threads > 1 && chunk_loops &&
+           (r.plan.form->kind == form_kind::listing ||
+            (local_time.reuse_answers && local_time.zone.fault == nullptr));
 }
 
 void start_chunks(log_run& r)

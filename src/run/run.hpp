@@ -50,20 +50,25 @@ struct target_loops;
 }
 
 // What each line becomes, and the loops that make it on each vector target.
-// A plan names one of the three forms below, each in a file of its own, so
-// that a program links the loops of the forms it plans and no others.
+// A plan names one of the forms below, each in a file of its own, so that a
+// program links the loops of the forms it plans and no others.
 enum class form_kind { text, rows, listing };
 struct run_form {
     form_kind kind;
     const run_loop::target_loops& (*loops_on)(std::int64_t target);
 };
-extern const run_form text_form;     // the series line, as the filter writes it, into output_fd
+extern const run_form text_form;  // the series line, as the filter writes it, into output_fd,
+                                  // with no line checked, on one thread
+extern const run_form checked_text_form;  // the same, each line checked against the plan's
+                                          // rule, on one thread or several
 extern const run_form rows_form;     // a series_row, into the rows that each drive_run is given
 extern const run_form listing_form;  // nothing converted: the lines that are not records,
                                      // listed into output_fd
 
 struct run_plan {
-    const run_form* form = &text_form;
+    // The form, which every plan names: none is taken by default, so that a
+    // program that plans no text links no text loops.
+    const run_form* form = nullptr;
     record_rule rule = record_rule::none;  // which lines must be records
     int output_fd = -1;                    // text and listing
     bool line_by_line = false;             // text: each line written at once, for a terminal

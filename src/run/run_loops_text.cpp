@@ -1,4 +1,5 @@
-// The loops that make the series as text, on each vector target:
+// The loop that makes the series as text, as the filter writes it, with no
+// line checked and on one thread, on each vector target:
 // Highway compiles this file once for each target (run_loops-inl.hpp).
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "run/run_loops_text.cpp"
@@ -9,9 +10,7 @@
 HWY_BEFORE_NAMESPACE();
 namespace kernel::HWY_NAMESPACE {
 
-constexpr run_loop::target_loops loops{.text = &loop_into<run_loop::text_lines<false>>,
-                                       .checked_text = &loop_into<run_loop::text_lines<true>>,
-                                       .chunk_text = &chunk_into<run_loop::chunk_text>};
+constexpr run_loop::target_loops loops{.text = &loop_into<run_loop::text_lines<false>>};
 
 }  // namespace kernel::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
