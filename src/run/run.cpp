@@ -102,7 +102,7 @@ run_outcome step_in_turn(log_run& r)
 
 run_choices choose_run()
 {
-    return {mktime_follows_previous_offset(), best_target(targets_here())};
+    return {mktime_follows_previous_offset(), chosen_target(targets_here())};
 }
 
 unsigned processors_available()

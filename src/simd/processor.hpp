@@ -14,6 +14,7 @@ struct x86_cpuid {
     std::uint32_t extended1_ecx = 0;  // leaf 0x80000001
     std::uint32_t xcr0 = 0;           // the register state the OS saves
     bool amd = false;
+    std::uint32_t family = 0;  // the family as displayed: base, plus extended where base is 0xF
 };
 
 // What an arm64 Linux kernel reports: AT_HWCAP, AT_HWCAP2 and the SVE
@@ -31,3 +32,11 @@ std::int64_t arm_targets(const arm_hwcaps& cpu);
 // The target bits that this processor runs, asked of the processor itself
 // (or on arm64 of the kernel). Called once, when the filter starts.
 std::int64_t processor_targets();
+
+// Of the targets a processor reporting these words runs, those that it is
+// known to run more slowly than a narrower one it also runs: the dispatch
+// passes them over, from the processor's identity alone, as timing a run at
+// every start would cost more than it saves on a small log.
+std::int64_t x86_slower_targets(const x86_cpuid& cpu);
+// The same for this processor.
+std::int64_t processor_slower_targets();

@@ -64,6 +64,39 @@ TEST(processor, x86_feature_groups_give_their_targets)
         EXPECT_EQ(x86_targets(c.cpu), c.targets) << c.processor;
 }
 
+// The dispatch's choice among the targets a processor runs, by its identity.
+TEST(processor, the_dispatch_passes_over_targets_the_processor_runs_more_slowly)
+{
+    const std::uint32_t zen3_and_zen4 = 0x19, zen5 = 0x1A, intel = 6;
+    const struct {
+        const char* processor;
+        x86_cpuid cpu;
+        std::int64_t chosen;
+    } cases[] = {
+        {"AMD family 19h with AVX-512 (Zen 4)",
+         {avx, avx3_ebx, dl_ecx, 0, 0x20, lzcnt, 0xE7, true, zen3_and_zen4},
+         HWY_AVX2},
+        {"AMD family 19h without AVX-512 (Zen 3)",
+         {avx, avx2_ebx, 0, 0, 0, lzcnt, 0x7, true, zen3_and_zen4},
+         HWY_AVX2},
+        {"AMD family 1Ah (Zen 5)",
+         {avx, avx3_ebx, dl_ecx, 0, 0x20, lzcnt, 0xE7, true, zen5},
+         HWY_AVX3_DL},
+        {"Intel with AVX-512 VBMI2",
+         {avx, avx3_ebx, dl_ecx, 0, 0, lzcnt, 0xE7, false, intel},
+         HWY_AVX3_DL},
+        {"family 19h, not AMD",
+         {avx, avx3_ebx, 0, 0, 0, lzcnt, 0xE7, false, zen3_and_zen4},
+         HWY_AVX3},
+    };
+    for (const auto& c : cases) {
+        const std::int64_t runs = x86_targets(c.cpu) | HWY_EMU128;
+        EXPECT_EQ(chosen_target(runs, x86_slower_targets(c.cpu)), c.chosen) << c.processor;
+    }
+    EXPECT_EQ(chosen_target(HWY_AVX3 | HWY_EMU128, HWY_AVX3), HWY_EMU128);
+    EXPECT_EQ(chosen_target(HWY_AVX3, HWY_AVX3), HWY_AVX3) << "nothing else runs";
+}
+
 constexpr unsigned long aes = 1ul << 3, sve = 1ul << 22, sve2 = 1ul << 1, sveaes = 1ul << 2;
 
 struct arm_case {
@@ -97,7 +130,7 @@ TEST(processor, a_pinned_target_the_processor_lacks_is_refused)
         EXPECT_EQ(target_named(target_name(target), here), target);
         EXPECT_EQ(target_named(target_name(target), here & ~target), 0) << target_name(target);
     }
-    EXPECT_EQ(target_named("best", here), best_target(here));
+    EXPECT_EQ(target_named("best", here), chosen_target(here, processor_slower_targets()));
     EXPECT_EQ(target_named("portable", here & -here), best_target(here));
 }
 
