@@ -63,7 +63,7 @@ int write_all(int fd, const char* data, std::size_t size)
 
 void wrote(write_back& back, int fd, std::size_t size)
 {
-    constexpr long long step = 8LL << 20;
+    constexpr long long step = 1LL << 20;
     back.written += static_cast<long long>(size);
     if (back.on && back.written - back.started >= step) {
         static_cast<void>(

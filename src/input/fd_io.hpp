@@ -16,7 +16,7 @@ ssize_t read_some(int fd, char* buffer, std::size_t size);
 int write_all(int fd, const char* data, std::size_t size);
 
 // A file written out that is to be synced when it is whole: what was written
-// goes to the disk as it passes each few MiB, so that the sync at the end has
+// goes to the disk as it passes each MiB, so that the sync at the end has
 // little left to wait for. Only a hint to the kernel, which a descriptor
 // that is not a file ignores.
 struct write_back {
