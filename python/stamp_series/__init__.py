@@ -63,7 +63,7 @@ child that ``os.fork`` makes while another thread converts can convert.
 
 Threads: each call converts on every processor the process may run on (or
 ``threads=N``; ``threads=1`` is the calling thread alone), the log cut into
-chunks of ``chunk_size`` bytes (256 KiB by default) that threads convert at
+chunks of ``chunk_size`` bytes (1 MiB by default) that threads convert at
 once; the rows are byte for byte those of one thread. On several threads,
 with ``TZ`` unset, ``/etc/localtime`` is read once, as the call starts.
 
@@ -132,7 +132,7 @@ def read_series(source, *, tz=None, strict=False, threads=None, chunk_size=None)
     the process may run on, 1 for the calling thread alone. The rows are the
     same on any number.
     ``chunk_size``: the bytes of the log that a thread takes at a time, when
-    there are several; None for the default (256 KiB).
+    there are several; None for the default (1 MiB).
     """
     return _start(source, tz, strict, threads, chunk_size).read_all()
 

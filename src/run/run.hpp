@@ -43,7 +43,7 @@ unsigned processors_available();
 
 // The bytes of a log that one chunk of a run on several threads holds, by
 // default, before it ends after the next newline.
-inline constexpr std::size_t default_chunk_size = std::size_t{1} << 18;
+inline constexpr std::size_t default_chunk_size = std::size_t{1} << 20;
 
 namespace run_loop {
 struct target_loops;
