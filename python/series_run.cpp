@@ -7,8 +7,11 @@
 
 namespace {
 
-// Rows converted between two looks at pending signals: a few milliseconds.
-constexpr std::size_t rows_between_signal_checks = std::size_t{1} << 16;
+// Rows converted between two looks at pending signals: a few tens of
+// milliseconds on one thread. Each look also stops a run's threads until
+// the next drive, which waits for the chunks they are converting: fewer
+// looks keep them busier.
+constexpr std::size_t rows_between_signal_checks = std::size_t{1} << 18;
 
 // The read that stopped the run: what the file object raised, or the errno
 // of the failed read.
