@@ -67,7 +67,9 @@ TEST(processor, x86_feature_groups_give_their_targets)
 // The dispatch's choice among the targets a processor runs, by its identity.
 TEST(processor, the_dispatch_passes_over_targets_the_processor_runs_more_slowly)
 {
-    const std::uint32_t zen3_and_zen4 = 0x19, zen5 = 0x1A, intel = 6;
+    const std::uint32_t zen3_and_zen4 = 0x19;
+    const std::uint32_t zen5 = 0x1A;
+    const std::uint32_t intel = 6;
     const struct {
         const char* processor;
         x86_cpuid cpu;
