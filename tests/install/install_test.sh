@@ -5,7 +5,8 @@
 # compressed; the copyright file; the example. The packaged binary's output
 # on the sample log, and stamp_series_log's, must be the reference filter's,
 # and a second build of the same source, in a directory
-# of its own, must give the same bytes. With PYTHON3 (the python3 that the
+# of its own, must give the same bytes (but with STAMP_SERIES_REBUILT_ELSEWHERE
+# set). With PYTHON3 (the python3 that the
 # build found numpy and pybind11 for), the same for the Python package's
 # package: for that python3 and numpy, its module stripped, its files
 # compiled at install and cleaned at removal, and its rows,
@@ -77,8 +78,12 @@ for row in stamp_series.read_series(sys.argv[1]).tolist(): print("%.3f %d %d %d 
 sys.exit(stamp_series.__version__ != sys.argv[1])' "$2" || fail "stamp_series.__version__ is not $2"
 fi
 
-build_package "$stage/again"
-for built in $debs; do
-    cmp "$built" "$stage/again/${built##*/}" || fail "two builds of one source gave different packages"
-done
+# CI builds the same source twice on one system already, and sets
+# STAMP_SERIES_REBUILT_ELSEWHERE for its run on another.
+if [ -z "${STAMP_SERIES_REBUILT_ELSEWHERE-}" ]; then
+    build_package "$stage/again"
+    for built in $debs; do
+        cmp "$built" "$stage/again/${built##*/}" || fail "two builds of one source gave different packages"
+    done
+fi
 rm -rf "$4" && mkdir -p "$4" && cp $debs "$4"/
