@@ -19,6 +19,9 @@ struct byte_source {
     // (a compressed log cut short or corrupt), with the name of their format
     // in *format; nullptr for any other failure, or where this is null.
     const char* (*fault)(const void* context, const char** format) = nullptr;
+    // Whether the bytes are decompressed as they are read, which keeps the
+    // reader busy; known after the first read. Where this is null, they are not.
+    bool (*unpacks)(const void* context) = nullptr;
 };
 
 inline ssize_t read_source(const byte_source& source, char* buffer, std::size_t size)

@@ -133,6 +133,11 @@ const char* log_bytes_fault(const void* context, const char** format)
     return input.fault;
 }
 
+bool log_bytes_unpack(const void* context)
+{
+    return static_cast<const log_input*>(context)->unpack != nullptr;
+}
+
 }  // namespace
 
 int open_log(const char* path)
@@ -169,7 +174,7 @@ ssize_t read_log(log_input& input, char* out, std::size_t size)
 
 byte_source log_bytes(log_input& input)
 {
-    return {-1, read_log_bytes, &input, log_bytes_fault};
+    return {-1, read_log_bytes, &input, log_bytes_fault, log_bytes_unpack};
 }
 
 void end_log_input(log_input& input)

@@ -96,7 +96,14 @@ void start_threads(chunk_run& r)
     if (!r.plan.source.always_may_wait) {
         r.reading = std::thread(read_log, std::ref(r));
     }
-    for (unsigned i = 1; i < r.plan.threads; ++i) {
+    // Decompression, on the reader's thread, is slower than conversion on
+    // one: it takes one of the run's processors to itself, rather than
+    // share it with a thread that converts ahead of it.
+    const byte_source& bytes = r.plan.source.bytes;
+    const bool unpacking =
+        r.reading.joinable() && bytes.unpacks != nullptr && bytes.unpacks(bytes.context);
+    const unsigned converting = r.plan.threads - (unpacking ? 1 : 0);
+    for (unsigned i = 1; i < converting; ++i) {
         r.workers.emplace_back(work, std::ref(r));
     }
 }
