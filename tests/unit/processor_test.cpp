@@ -83,7 +83,7 @@ TEST(processor, the_dispatch_passes_over_targets_the_processor_runs_more_slowly)
          HWY_AVX2},
         {"AMD family 1Ah (Zen 5)",
          {avx, avx3_ebx, dl_ecx, 0, 0x20, lzcnt, 0xE7, true, zen5},
-         HWY_AVX3_DL},
+         best_target(HWY_AVX3_DL | zen4)},
         {"Intel with AVX-512 VBMI2",
          {avx, avx3_ebx, dl_ecx, 0, 0, lzcnt, 0xE7, false, intel},
          HWY_AVX3_DL},
